@@ -2,6 +2,8 @@
 // the current directory, and the C runtime's file opening and status under their Windows names.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <ctime>
 
@@ -34,9 +36,16 @@ struct _stat {
   short st_gid;
   unsigned int st_rdev;
   long st_size;
+#if defined(st_atime)
+  // The C library names st_atime st_atim.tv_sec; keep that spelling working on this structure.
+  struct timespec st_atim;
+  struct timespec st_mtim;
+  struct timespec st_ctim;
+#else
   std::time_t st_atime;
   std::time_t st_mtime;
   std::time_t st_ctime;
+#endif
 };
 
 extern "C" {
