@@ -1,8 +1,65 @@
+// zovctl: the command-line client of ZOVServer and of the machine it runs on.
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
+#include "command_line.h"
+#include "profile_commands.h"
+#include "self_check.h"
 #include "zov/win32.h"
 
-int main() {
-  std::puts("zovctl");
-  return 0;
+namespace {
+
+const char kUsage[] =
+    "usage: zovctl [--machine DIR] COMMAND ...\n"
+    "  profile get FILE SECTION KEY [--default TEXT]   read a value of a profile (INI) file\n"
+    "  profile int FILE SECTION KEY [--default N]      read a number\n"
+    "  profile set FILE SECTION KEY VALUE              write a value\n"
+    "  profile delete FILE SECTION [KEY]               delete a key, or a whole section\n"
+    "  self-check                                      check the platform services on this machine\n"
+    "FILE is a Windows path (C:\\...) on the machine. The machine is DIR, else $ZOV_MACHINE, else a\n"
+    "scratch copy of the bundled demo machine.\n";
+
+int Run(int argc, char** argv) {
+  zovctl::CommandLine line(argc, argv, {"machine", "default"}, {"help"});
+  if (line.has("help")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (line.has("machine")) {
+    std::string machine = line.option("machine", "");
+#if defined(_WIN32)
+    // On Windows the drives and the registry are the real ones; the folder only names the data of
+    // the virtual controller, which reads ZOV_MACHINE.
+    SetEnvironmentVariableA("ZOV_MACHINE", machine.c_str());
+#else
+    if (!ZovSetMachineFolder(machine.c_str()))
+      throw zovctl::UsageError{"--machine " + machine + ": not a folder"};
+#endif
+  }
+  const auto& words = line.words();
+  if (words.empty()) throw zovctl::UsageError{"no command given"};
+  const std::string& command = words[0];
+  if (command == "profile")
+    return zovctl::RunProfileCommand(std::vector<std::string>(words.begin() + 1, words.end()), line);
+  if (command == "self-check") {
+    if (words.size() != 1) throw zovctl::UsageError{"self-check takes no arguments"};
+    return zovctl::RunSelfCheck();
+  }
+  throw zovctl::UsageError{"unknown command \"" + command + "\""};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const zovctl::UsageError& e) {
+    std::fprintf(stderr, "zovctl: %s\n%s", e.message.c_str(), kUsage);
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zovctl: %s\n", e.what());
+    return 1;
+  }
 }

@@ -10,7 +10,11 @@
 #define CP_THREAD_ACP 3
 #define CP_UTF8 65001
 #define MB_PRECOMPOSED 0x00000001
+#define MB_COMPOSITE 0x00000002
+#define MB_USEGLYPHCHARS 0x00000004
 #define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_ERR_INVALID_CHARS 0x00000080
+#define WC_COMPOSITECHECK 0x00000200
 #define WC_NO_BEST_FIT_CHARS 0x00000400
 
 #define LOCALE_USER_DEFAULT 0x0400
@@ -23,11 +27,23 @@
 
 extern "C" {
 // CP_ACP (and CP_THREAD_ACP) are Windows-1252; CP_UTF8 is UTF-8. cbMultiByte / cchWideChar -1
-// means NUL-terminated, and the NUL is converted and counted. With a zero output size the
-// required size is returned. Too small an output: 0 and ERROR_INSUFFICIENT_BUFFER. The five
-// bytes 1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to U+0081... as on Windows.
-// Characters 1252 cannot represent become lpDefaultChar (default "?") and *lpUsedDefaultChar is
-// set. Other code pages: 0 and ERROR_INVALID_PARAMETER.
+// (any negative value) means NUL-terminated, and the NUL is converted and counted. With a zero
+// output size the required size is returned. Too small an output: 0 and ERROR_INSUFFICIENT_BUFFER
+// (what fits has been written). A null input, a zero input length or a negative output size: 0
+// and ERROR_INVALID_PARAMETER.
+// 1252 -> UTF-16: every byte maps; the five bytes 1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D) map to U+0081... as on Windows. Flags: MB_PRECOMPOSED and MB_ERR_INVALID_CHARS (no effect
+// on 1252); MB_COMPOSITE and MB_USEGLYPHCHARS are not supported: 0 and ERROR_INVALID_FLAGS.
+// UTF-8 -> UTF-16: each ill-formed sequence (overlong, surrogate, above U+10FFFF, cut short)
+// becomes one U+FFFD, or with MB_ERR_INVALID_CHARS the call fails with
+// ERROR_NO_UNICODE_TRANSLATION; only that flag is allowed (else ERROR_INVALID_FLAGS).
+// UTF-16 -> 1252: characters 1252 cannot represent are written as Windows' best-fit character
+// (U+0100 'A' -> 'A', fullwidth forms, look-alike symbols) unless WC_NO_BEST_FIT_CHARS is given;
+// what remains becomes lpDefaultChar's first byte (default '?') and *lpUsedDefaultChar is set.
+// Only WC_NO_BEST_FIT_CHARS is allowed (WC_COMPOSITECHECK and its companions: ERROR_INVALID_FLAGS).
+// UTF-16 -> UTF-8: an unpaired surrogate becomes U+FFFD, or fails with WC_ERR_INVALID_CHARS;
+// lpDefaultChar and lpUsedDefaultChar must be null (ERROR_INVALID_PARAMETER).
+// Other code pages: 0 and ERROR_INVALID_PARAMETER.
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                LPWSTR lpWideCharStr, int cchWideChar);
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
