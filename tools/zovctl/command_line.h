@@ -1,0 +1,32 @@
+// zovctl's command line: positional words and "--name value" options, with usage errors that say
+// what was wrong.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace zovctl {
+
+struct UsageError {
+  std::string message;
+};
+
+class CommandLine {
+ public:
+  // valueOptions: options that take a value ("--machine"); flags: options without one ("--json").
+  CommandLine(int argc, char** argv, const std::vector<std::string>& valueOptions,
+              const std::vector<std::string>& flags);
+
+  const std::vector<std::string>& words() const { return words_; }
+  bool has(const std::string& option) const { return options_.count(option) != 0; }
+  std::string option(const std::string& name, const std::string& fallback) const;
+  // The option as a decimal integer; throws UsageError when it is not one.
+  long integerOption(const std::string& name, long fallback) const;
+
+ private:
+  std::vector<std::string> words_;
+  std::map<std::string, std::string> options_;
+};
+
+}  // namespace zovctl
