@@ -378,8 +378,8 @@ extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
     SetLastError(error == ERROR_FILE_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error);
     return FALSE;
   }
-  std::string windows = resolved.windowsPath;
-  if (windows.size() > 3 && windows.back() == '\\') windows.pop_back();
+  // Windows keeps the caller's spelling of the folded path, not the names' real spelling.
+  std::string windows = zov::platform::FullWindowsPath(lpPathName);
   std::lock_guard<std::mutex> lock(g_mutex);
   g_currentDirectory = windows;
   return TRUE;

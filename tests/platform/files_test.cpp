@@ -98,7 +98,7 @@ TEST(Files, CreateAndRemoveDirectories) {
   EXPECT_FALSE(FileExists(dir + "PART1.ZOV"));
 }
 
-TEST(Files, DeleteFile) {
+TEST(Files, DeletesFilesNotFolders) {
   std::string dir = NewScratchFolder("Delete");
   ASSERT_TRUE(WriteFileBytes(dir + "ZovSvrDATtmp", "JOBLIST: SELECT 1\r\n"));
   EXPECT_TRUE(DeleteFileA((dir + "ZOVSVRDATTMP").c_str()));
@@ -161,7 +161,7 @@ TEST(Files, CurrentDirectoryAndRelativePaths) {
   ASSERT_TRUE(SetCurrentDirectoryA((dir + "HOST").c_str()));
   char now[MAX_PATH];
   DWORD n = GetCurrentDirectoryA(MAX_PATH, now);
-  EXPECT_EQ(std::string(now, n), dir + "host");  // the real names' spelling, no trailing backslash
+  EXPECT_EQ(std::string(now, n), dir + "HOST");  // as it was given, no trailing backslash
   EXPECT_NE(GetFileAttributesA("..\\kor_vel\\qm32.dll"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetCurrentDirectoryA(3, now), n + 1);  // too short: the size needed, with the NUL
   char full[MAX_PATH];
