@@ -89,15 +89,21 @@ typedef IMoniker* LPMONIKER;
 
 extern "C" {
 // A bind context that keeps the objects registered with RegisterObjectBound until it is released
-// or ReleaseBoundObjects is called, and named object parameters. GetRunningObjectTable and
+// or ReleaseBoundObjects is called (RevokeObjectBound of an object it does not hold:
+// MK_E_NOTBOUND), and named object parameters (keys match with their case; a missing key: E_FAIL
+// from GetObjectParam and RevokeObjectParam). Bind options are kept as BIND_OPTS (defaults: no
+// flags, STGM_READWRITE, no deadline); the larger BIND_OPTS2/BIND_OPTS3 are not kept, and a
+// cbStruct other than sizeof(BIND_OPTS) gets E_INVALIDARG. GetRunningObjectTable and
 // EnumObjectParam return E_NOTIMPL. reserved must be 0.
 HRESULT WINAPI CreateBindCtx(DWORD reserved, LPBC* ppbc);
 // Display names of the forms "ProgID:rest" and "@ProgID:rest", resolved as Windows resolves them:
 // the ProgID (the text before the first ':', without the '@') names a class; its class object is
 // asked for IParseDisplayName, and when it has none, IClassFactory::CreateInstance is asked for
-// one; its ParseDisplayName gets the whole display name. Other forms (file, item and composite
-// monikers, "clsid:" names) are not supported: MK_E_CANTOPENFILE, as Windows reports a name that
-// is no ProgID and no file.
+// one; its ParseDisplayName gets the whole display name (with the '@'). Other forms (file, item
+// and composite monikers, "clsid:" names) are not supported: MK_E_CANTOPENFILE, as Windows reports
+// a name that is no ProgID and no file. When the class's parser eats only part of the name,
+// Windows parses the rest with the moniker and composes the two; the layer does not compose:
+// MK_E_SYNTAX, with *pchEaten the part eaten.
 HRESULT WINAPI MkParseDisplayName(LPBC pbc, LPCOLESTR szUserName, ULONG* pchEaten,
                                   LPMONIKER* ppmk);
 // MkParseDisplayName, then IMoniker::BindToObject with no moniker to the left.
