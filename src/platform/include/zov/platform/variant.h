@@ -114,21 +114,38 @@ extern "C" {
 // Sets vt to VT_EMPTY; touches nothing else.
 void WINAPI VariantInit(VARIANTARG* pvarg);
 // Frees what the VARIANT owns (BSTR, interface reference, SAFEARRAY; nothing for VT_BYREF) and sets
-// it to VT_EMPTY. DISP_E_BADVARTYPE for a type the layer does not know, DISP_E_ARRAYISLOCKED for a
-// locked array (the VARIANT then stays as it was).
+// it to VT_EMPTY. DISP_E_BADVARTYPE for a type Windows does not allow in a VARIANT (VT_EMPTY or
+// VT_NULL with VT_BYREF or VT_ARRAY, VT_VECTOR, VT_VOID, VT_HRESULT, ...), and for VT_RECORD,
+// which needs IRecordInfo that the layer does not have. DISP_E_ARRAYISLOCKED for a locked array:
+// the VARIANT then stays as it was (Wine empties it and loses the array).
 HRESULT WINAPI VariantClear(VARIANTARG* pvarg);
-// Clears the destination, then makes a deep copy (new BSTR, AddRef, SafeArrayCopy). A VT_BYREF
-// source is copied as the reference. Source and destination may be the same VARIANT (S_OK).
+// Clears the destination, then makes a deep copy (a BSTR of the same byte length, AddRef,
+// SafeArrayCopy). A VT_BYREF source is copied as the reference. Source and destination may be
+// the same VARIANT (S_OK, nothing done). VT_RECORD: DISP_E_BADVARTYPE.
 HRESULT WINAPI VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
-// Like VariantCopy, but a VT_BYREF source is copied as the value it refers to.
+// Like VariantCopy, but a VT_BYREF source is copied as the value it refers to; through a
+// VT_VARIANT reference the VARIANT found is dereferenced once more, and a VT_VARIANT reference to
+// another VT_VARIANT reference is E_INVALIDARG, as on Windows.
 HRESULT WINAPI VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc);
-// Converts between VT_EMPTY, VT_I2, VT_I4, VT_UI1, VT_BOOL, VT_BSTR, VT_ERROR (to itself), and
-// VT_DISPATCH/VT_UNKNOWN (to each other by QueryInterface), after dereferencing a VT_BYREF
-// source. Strings are parsed as Windows does in locale 0x409 for integers (leading and trailing
-// blanks, an optional sign, "&H" hexadecimal; DISP_E_TYPEMISMATCH otherwise); numbers out of the
-// target's range give DISP_E_OVERFLOW; booleans are -1/0 and to text "True"/"False" only with
-// VARIANT_ALPHABOOL, else "-1"/"0". Floating, currency, date and decimal types are not supported:
-// DISP_E_TYPEMISMATCH (or DISP_E_BADVARTYPE for an unknown type) and the destination untouched.
+// Converts after dereferencing a VT_BYREF source (a null reference: DISP_E_TYPEMISMATCH). On
+// failure the destination is untouched; source and destination may be the same VARIANT.
+//   To VT_I2, VT_I4, VT_UI1, VT_BOOL and VT_BSTR from VT_EMPTY (0, False, ""), VT_I2, VT_I4,
+//   VT_UI1, VT_BOOL (-1/0; to VT_UI1 VARIANT_TRUE is 255; to text "-1"/"0", or "True"/"False"
+//   with VARIANT_ALPHABOOL or VARIANT_LOCALBOOL), VT_R4 and VT_R8 (rounded half to even; not to
+//   text), VT_BSTR, and VT_DISPATCH, whose default member (DISPID_VALUE, property get) is read
+//   and converted, unless VARIANT_NOVALUEPROP (a null VT_DISPATCH: DISP_E_BADVARTYPE).
+//   Text is read as oleaut32 reads it in locale 0x409: blanks around; a sign before or after,
+//   or parentheses; "$"; "," between digits; a decimal point and an exponent (the value is
+//   rounded half to even); "&H" and "&O" values, which fill the target's width ("&HFFFF" is -1
+//   as VT_I2). To VT_BOOL also "True"/"False" in any case and "#TRUE#"/"#FALSE#", and numbers,
+//   nonzero being True. A few rarer forms Windows accepts (two signs, "$" after the sign's place)
+//   are refused. Out of the target's range: DISP_E_OVERFLOW; not a number: DISP_E_TYPEMISMATCH.
+//   To VT_EMPTY and VT_NULL from anything but VT_ERROR (and VT_NULL to VT_EMPTY); VT_ERROR only
+//   to itself; VT_DISPATCH and VT_UNKNOWN to each other by QueryInterface (its error returned).
+// Not supported, with DISP_E_TYPEMISMATCH: floating, currency, date and decimal targets, the
+// other integer types, VT_ARRAY conversions (Windows turns VT_UI1 arrays into text and back),
+// reals to text, and text in locales other than U.S. English and the default locales (Windows
+// reads it with that locale's separators) or localised boolean names.
 HRESULT WINAPI VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
                                  VARTYPE vt);
 HRESULT WINAPI VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID lcid,
