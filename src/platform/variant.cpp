@@ -249,7 +249,7 @@ void StoreInteger(VARIANT* out, VARTYPE vt, long long v) {
 }
 
 HRESULT FromInteger(long long v, VARTYPE vt, VARIANT* out) {
-  Range range;
+  Range range = {0, 0, 0};
   if (IntegerTarget(vt, &range)) {
     if (v < range.min || v > range.max) return DISP_E_OVERFLOW;
     StoreInteger(out, vt, v);
@@ -278,7 +278,7 @@ HRESULT FromReal(double v, VARTYPE vt, VARIANT* out) {
     out->boolVal = v != 0 ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
   }
-  Range range;
+  Range range = {0, 0, 0};
   if (!IntegerTarget(vt, &range)) return DISP_E_TYPEMISMATCH;  // text from reals: not supported
   if (std::isnan(v)) return DISP_E_OVERFLOW;
   const double rounded = std::nearbyint(v);  // the default rounding: half to even
@@ -325,8 +325,8 @@ HRESULT FromText(BSTR text, VARTYPE vt, LCID lcid, VARIANT* out) {
       if (number.radixValue > 0x7FFFFFFFull) return DISP_E_OVERFLOW;
       return FromInteger(number.radixValue != 0, VT_BOOL, out);
     }
-    Range range;
-    IntegerTarget(vt, &range);
+    Range range = {0, 0, 0};
+    if (!IntegerTarget(vt, &range)) return DISP_E_TYPEMISMATCH;
     if (number.radixValue > range.radixLimit) return DISP_E_OVERFLOW;
     // Hexadecimal and octal values fill the target's width: "&HFFFF" is -1 as a VT_I2.
     long long v = static_cast<long long>(number.radixValue);
