@@ -1,20 +1,7 @@
-# Cross build for Windows with mingw-w64 (i686). The posix-thread flavour of the compilers is used
-# because GoogleTest needs std::mutex; everything is linked statically so that Wine (or Windows)
-# needs no mingw runtime DLL beside the executables.
-set(CMAKE_SYSTEM_NAME Windows)
+# Windows i686 with mingw-w64: the 32-bit module the host software loads.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(ZOV_MINGW_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${ZOV_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZOV_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${ZOV_MINGW_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${ZOV_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)
 # 32-bit exports are stdcall; let the linker match undecorated .def names to decorated symbols.
 string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " -Wl,--enable-stdcall-fixup")
 string(APPEND CMAKE_MODULE_LINKER_FLAGS_INIT " -Wl,--enable-stdcall-fixup")
