@@ -635,6 +635,25 @@ LONG Locate(Registry& reg, const std::vector<std::string>& path, Key** key) {
   return *key ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
+// The key an open handle stands for, in the tree as the file has it now.
+LONG ReadKey(Registry& reg, HKEY hKey, REGSAM needed, Key** key) {
+  std::vector<std::string> path;
+  LONG error = HandlePath(reg, hKey, needed, &path);
+  if (error == ERROR_SUCCESS) error = Refresh(reg);
+  if (error == ERROR_SUCCESS) error = Locate(reg, path, key);
+  return error;
+}
+
+// Modify, with the change made to the key at path (ERROR_KEY_DELETED when it is gone).
+template <typename Change>
+LONG ModifyKey(Registry& reg, const std::vector<std::string>& path, Change&& change) {
+  return Modify(reg, [&](bool* changed) {
+    Key* key = nullptr;
+    LONG located = Locate(reg, path, &key);
+    return located != ERROR_SUCCESS ? located : static_cast<LONG>(change(key, changed));
+  });
+}
+
 // Splits a subkey path at '\'. Doubled and trailing separators are passed over, as Windows does;
 // a leading one is allowed below HKEY_CLASSES_ROOT only (elsewhere ERROR_BAD_PATHNAME).
 LONG SplitSubKey(HKEY hKey, const char* subKey, std::vector<std::string>* components) {
@@ -714,15 +733,12 @@ LONG CreateKey(HKEY hKey, const char* subKey, bool plainClass, DWORD options, RE
   for (const auto& component : components)
     if (!Writable(component)) return ERROR_INVALID_PARAMETER;
   bool createdLast = false;
-  error = Modify(reg, [&](bool* changed) {
-    Key* key = nullptr;
-    LONG located = Locate(reg, base, &key);
-    if (located != ERROR_SUCCESS) return located;
+  error = ModifyKey(reg, base, [&](Key* key, bool* changed) {
     for (const auto& component : components) {
       key = key->AddChild(component, &createdLast);
       *changed = *changed || createdLast;
     }
-    return static_cast<LONG>(ERROR_SUCCESS);
+    return ERROR_SUCCESS;
   });
   if (error != ERROR_SUCCESS) return error;
   base.insert(base.end(), components.begin(), components.end());
@@ -747,27 +763,21 @@ LONG SetValue(HKEY hKey, const char* name, DWORD type, std::string data) {
   std::vector<std::string> path;
   LONG error = HandlePath(reg, hKey, KEY_SET_VALUE, &path);
   if (error != ERROR_SUCCESS) return error;
-  return Modify(reg, [&](bool* changed) {
-    Key* key = nullptr;
-    LONG located = Locate(reg, path, &key);
-    if (located != ERROR_SUCCESS) return located;
+  return ModifyKey(reg, path, [&](Key* key, bool* changed) {
     Value& value = key->values[Fold(valueName)];
     if (value.name.empty()) value.name = valueName;  // an existing value keeps its spelling
     value.type = type;
     value.data = std::move(data);
     *changed = true;
-    return static_cast<LONG>(ERROR_SUCCESS);
+    return ERROR_SUCCESS;
   });
 }
 
 LONG QueryValue(HKEY hKey, const char* name, Value* out) {
   Registry& reg = TheRegistry();
   std::lock_guard<std::mutex> guard(reg.mutex);
-  std::vector<std::string> path;
-  LONG error = HandlePath(reg, hKey, KEY_QUERY_VALUE, &path);
-  if (error == ERROR_SUCCESS) error = Refresh(reg);
   Key* key = nullptr;
-  if (error == ERROR_SUCCESS) error = Locate(reg, path, &key);
+  LONG error = ReadKey(reg, hKey, KEY_QUERY_VALUE, &key);
   if (error != ERROR_SUCCESS) return error;
   auto it = key->values.find(Fold(name ? name : ""));
   if (it == key->values.end()) return ERROR_FILE_NOT_FOUND;
@@ -781,12 +791,9 @@ LONG DeleteValue(HKEY hKey, const char* name) {
   std::vector<std::string> path;
   LONG error = HandlePath(reg, hKey, KEY_SET_VALUE, &path);
   if (error != ERROR_SUCCESS) return error;
-  return Modify(reg, [&](bool* changed) {
-    Key* key = nullptr;
-    LONG located = Locate(reg, path, &key);
-    if (located != ERROR_SUCCESS) return located;
+  return ModifyKey(reg, path, [&](Key* key, bool* changed) {
     *changed = key->values.erase(Fold(name ? name : "")) > 0;
-    return static_cast<LONG>(*changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+    return *changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
   });
 }
 
@@ -802,10 +809,7 @@ LONG DeleteKey(HKEY hKey, const char* subKey) {
   std::vector<std::string> base = path;
   path.insert(path.end(), components.begin(), components.end());
   if (path.empty()) return ERROR_ACCESS_DENIED;  // HKEY_CLASSES_ROOT itself
-  error = Modify(reg, [&](bool* changed) {
-    Key* key = nullptr;
-    LONG located = Locate(reg, base, &key);
-    if (located != ERROR_SUCCESS) return located;
+  error = ModifyKey(reg, base, [&](Key*, bool* changed) {
     Key* parent = Walk(reg.root.get(), std::vector<std::string>(path.begin(), path.end() - 1));
     Key* target = parent ? parent->Child(path.back()) : nullptr;
     if (!target) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
@@ -823,11 +827,8 @@ LONG DeleteKey(HKEY hKey, const char* subKey) {
 LONG EnumKey(HKEY hKey, DWORD index, std::string* name, FILETIME* lastWrite) {
   Registry& reg = TheRegistry();
   std::lock_guard<std::mutex> guard(reg.mutex);
-  std::vector<std::string> path;
-  LONG error = HandlePath(reg, hKey, KEY_ENUMERATE_SUB_KEYS, &path);
-  if (error == ERROR_SUCCESS) error = Refresh(reg);
   Key* key = nullptr;
-  if (error == ERROR_SUCCESS) error = Locate(reg, path, &key);
+  LONG error = ReadKey(reg, hKey, KEY_ENUMERATE_SUB_KEYS, &key);
   if (error != ERROR_SUCCESS) return error;
   if (index >= key->children.size()) return ERROR_NO_MORE_ITEMS;
   auto it = key->children.begin();
