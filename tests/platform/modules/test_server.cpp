@@ -37,6 +37,64 @@ HRESULT CopyToTaskMem(const OleString& text, LPOLESTR* out) {
   return S_OK;
 }
 
+// IUnknown for a heap object with the one interface I: references counted from 1, the object
+// deleted at 0 and the module held while it lives. QueryInterface answers IUnknown and Iids with I.
+template <typename I, const IID&... Iids>
+class HeapObject : public I {
+ public:
+  HeapObject() { LockModule(); }
+  virtual ~HeapObject() { UnlockModule(); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || (IsEqualIID(riid, Iids) || ...)) {
+      *ppv = static_cast<I*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG left = InterlockedDecrement(&refs_);
+    if (left == 0) delete this;
+    return left;
+  }
+
+ private:
+  LONG refs_ = 1;
+};
+
+// IUnknown for a class object: it lives as long as the module, and its references do not hold it.
+template <typename I, const IID& Iid>
+class StaticObject : public I {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, Iid)) {
+      *ppv = static_cast<I*>(this);
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+// A class factory; LockServer holds the module.
+class ClassFactory : public StaticObject<IClassFactory, IID_IClassFactory> {
+ public:
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    if (lock) {
+      LockModule();
+    } else {
+      UnlockModule();
+    }
+    return S_OK;
+  }
+};
+
 // A counter. Its IZovTestObject delegates IUnknown to the controlling unknown: the outer object
 // when aggregated, else its own inner unknown.
 class Counter final : public IZovTestObject {
@@ -100,27 +158,10 @@ class Counter final : public IZovTestObject {
 };
 
 // The object a moniker of either provider binds to.
-class NamedObject final : public IZovTestObject {
+class NamedObject final : public HeapObject<IZovTestObject, IID_IZovTestObject> {
  public:
-  explicit NamedObject(OleString name) : name_(std::move(name)) { LockModule(); }
-  ~NamedObject() { UnlockModule(); }
+  explicit NamedObject(OleString name) : name_(std::move(name)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IZovTestObject)) {
-      *ppv = static_cast<IZovTestObject*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE Increment(LONG* newValue) override {
     if (!newValue) return E_POINTER;
     *newValue = InterlockedIncrement(&value_);
@@ -136,35 +177,14 @@ class NamedObject final : public IZovTestObject {
 
  private:
   OleString name_;
-  LONG refs_ = 1;
   LONG value_ = 0;
 };
 
 // The moniker a provider's parser returns: it binds to a NamedObject carrying the parsed name.
-class NameMoniker final : public IMoniker {
+class NameMoniker final
+    : public HeapObject<IMoniker, IID_IPersist, IID_IPersistStream, IID_IMoniker> {
  public:
-  NameMoniker(OleString name, const CLSID& provider) : name_(std::move(name)), provider_(provider) {
-    LockModule();
-  }
-  ~NameMoniker() { UnlockModule(); }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPersist) ||
-        IsEqualIID(riid, IID_IPersistStream) || IsEqualIID(riid, IID_IMoniker)) {
-      *ppv = static_cast<IMoniker*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
+  NameMoniker(OleString name, const CLSID& provider) : name_(std::move(name)), provider_(provider) {}
 
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) override {
     if (!pClassID) return E_POINTER;
@@ -253,7 +273,6 @@ class NameMoniker final : public IMoniker {
   static constexpr HRESULT MK_S_REDUCED_TO_SELF_VALUE = 0x000401E2;
   OleString name_;
   CLSID provider_;
-  LONG refs_ = 1;
 };
 
 // Both providers parse alike: the whole name is eaten and kept, exactly as received.
@@ -272,49 +291,16 @@ HRESULT ParseName(const CLSID& provider, LPOLESTR name, ULONG* pchEaten, IMonike
 }
 
 // The parser the ZovTest.Factory class object creates.
-class Parser final : public IParseDisplayName {
+class Parser final : public HeapObject<IParseDisplayName, IID_IParseDisplayName> {
  public:
-  Parser() { LockModule(); }
-  ~Parser() { UnlockModule(); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IParseDisplayName)) {
-      *ppv = static_cast<IParseDisplayName*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx*, LPOLESTR name, ULONG* pchEaten,
                                              IMoniker** ppmkOut) override {
     return ParseName(CLSID_ZovTestFactory, name, pchEaten, ppmkOut);
   }
-
- private:
-  LONG refs_ = 1;
 };
 
-// Class objects live as long as the module; their references do not hold it.
-class CounterClass final : public IClassFactory {
+class CounterClass final : public ClassFactory {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-      *ppv = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -325,48 +311,18 @@ class CounterClass final : public IClassFactory {
     counter->Inner()->Release();
     return hr;
   }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) {
-      LockModule();
-    } else {
-      UnlockModule();
-    }
-    return S_OK;
-  }
 };
 
-class NamespaceClass final : public IParseDisplayName {
+class NamespaceClass final : public StaticObject<IParseDisplayName, IID_IParseDisplayName> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IParseDisplayName)) {
-      *ppv = static_cast<IParseDisplayName*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx*, LPOLESTR name, ULONG* pchEaten,
                                              IMoniker** ppmkOut) override {
     return ParseName(CLSID_ZovTestNamespace, name, pchEaten, ppmkOut);
   }
 };
 
-class FactoryClass final : public IClassFactory {
+class FactoryClass final : public ClassFactory {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-      *ppv = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -376,14 +332,6 @@ class FactoryClass final : public IClassFactory {
     HRESULT hr = parser->QueryInterface(riid, ppv);
     parser->Release();
     return hr;
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) {
-      LockModule();
-    } else {
-      UnlockModule();
-    }
-    return S_OK;
   }
 };
 
