@@ -28,6 +28,13 @@
 #define DECLSPEC_UUID(x)
 #define MIDL_INTERFACE(x) struct
 #define interface struct
+#define EXTERN_C extern "C"
+// Headers that widl generates from our interface definitions use these; the C vtable forms they
+// also contain are not compiled here (C++ only).
+#define DECLSPEC_SELECTANY __attribute__((weak))
+#define CONST_VTBL const
+#define BEGIN_INTERFACE
+#define END_INTERFACE
 
 typedef void VOID;
 typedef void* PVOID;
@@ -151,6 +158,13 @@ inline bool operator!=(REFGUID a, REFGUID b) { return !IsEqualGUID(a, b); }
 
 // A GUID constant defined in one translation unit of the layer and declared everywhere else.
 #define ZOV_DECLARE_GUID(name) extern "C" const GUID name
+// As in the SDK: declares the constant, or defines it where INITGUID is defined before inclusion.
+#ifdef INITGUID
+#define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
+  extern "C" const GUID DECLSPEC_SELECTANY name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+#else
+#define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) extern "C" const GUID name
+#endif
 
 #define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
 #define HIWORD(l) ((WORD)(((DWORD_PTR)(l) >> 16) & 0xffff))
