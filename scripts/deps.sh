@@ -3,7 +3,7 @@
 # present. Usage: scripts/deps.sh native|windows|all
 set -euo pipefail
 want=${1:-all}
-native=(cmake g++ make libgtest-dev libbenchmark-dev)
+native=(cmake g++ make libgtest-dev libbenchmark-dev mingw-w64-tools)
 windows=(googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64)
 case "$want" in
   native) pkgs=("${native[@]}") ;;
