@@ -6,6 +6,7 @@
 
 #include "command_line.h"
 #include "profile_commands.h"
+#include "register_commands.h"
 #include "self_check.h"
 #include "zov/win32.h"
 
@@ -18,8 +19,11 @@ const char kUsage[] =
     "  profile set FILE SECTION KEY VALUE              write a value\n"
     "  profile delete FILE SECTION [KEY]               delete a key, or a whole section\n"
     "  self-check                                      check the platform services on this machine\n"
-    "FILE is a Windows path (C:\\...) on the machine. The machine is DIR, else $ZOV_MACHINE, else a\n"
-    "scratch copy of the bundled demo machine.\n";
+    "  register MODULE                                 register an in-process server (DllRegisterServer)\n"
+    "  unregister MODULE                               unregister it (DllUnregisterServer)\n"
+    "FILE and MODULE are Windows paths (C:\\...) on the machine; natively a module must lie inside\n"
+    "the machine folder. The machine is DIR, else $ZOV_MACHINE, else a scratch copy of the bundled\n"
+    "demo machine.\n";
 
 int Run(int argc, char** argv) {
   zovctl::CommandLine line(argc, argv, {"machine", "default"}, {"help"});
@@ -47,6 +51,9 @@ int Run(int argc, char** argv) {
     if (words.size() != 1) throw zovctl::UsageError{"self-check takes no arguments"};
     return zovctl::RunSelfCheck();
   }
+  if (command == "register" || command == "unregister")
+    return zovctl::RunRegisterCommand(command == "register",
+                                      std::vector<std::string>(words.begin() + 1, words.end()));
   throw zovctl::UsageError{"unknown command \"" + command + "\""};
 }
 
