@@ -8,6 +8,7 @@
 #include "profile_commands.h"
 #include "register_commands.h"
 #include "self_check.h"
+#include "server_commands.h"
 #include "zov/win32.h"
 
 namespace {
@@ -21,12 +22,17 @@ const char kUsage[] =
     "  self-check                                      check the platform services on this machine\n"
     "  register MODULE                                 register an in-process server (DllRegisterServer)\n"
     "  unregister MODULE                               unregister it (DllUnregisterServer)\n"
+    "  [--json] select NAME [--channel N] [--access N] call the server's SelectProgram (1, 7)\n"
+    "  [--json] find WORKDIR NAME [--access N]         FindProgram: the path found, or an empty line\n"
+    "  [--json] check DATFILE | update DATFILE | cancel  CheckDatFile, UpdateDatFile, Cancel\n"
+    "  [--json] batch                                  one such call per line of standard input,\n"
+    "                                                  all on one server object\n"
     "FILE and MODULE are Windows paths (C:\\...) on the machine; natively a module must lie inside\n"
     "the machine folder. The machine is DIR, else $ZOV_MACHINE, else a scratch copy of the bundled\n"
     "demo machine.\n";
 
 int Run(int argc, char** argv) {
-  zovctl::CommandLine line(argc, argv, {"machine", "default"}, {"help"});
+  zovctl::CommandLine line(argc, argv, {"machine", "default", "channel", "access"}, {"help", "json"});
   if (line.has("help")) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -54,6 +60,7 @@ int Run(int argc, char** argv) {
   if (command == "register" || command == "unregister")
     return zovctl::RunRegisterCommand(command == "register",
                                       std::vector<std::string>(words.begin() + 1, words.end()));
+  if (zovctl::IsServerCommand(command)) return zovctl::RunServerCommand(words, line);
   throw zovctl::UsageError{"unknown command \"" + command + "\""};
 }
 

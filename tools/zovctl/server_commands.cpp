@@ -1,0 +1,194 @@
+#include "server_commands.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "batch.h"
+#include "call_format.h"
+#include "cancel_target.h"
+#include "console_text.h"
+#include "server_call.h"
+#include "zov/com_ptr.h"
+#include "zov/unique_bstr.h"
+#include "zov/win32.h"
+#include "zovserver.h"
+
+namespace zovctl {
+namespace {
+
+const char kServerProgId[] = "ZOVServer.CZOVServer.1";
+
+// A call with its strings made ready for the interface (BSTRs) and for JSON (UTF-8).
+struct PreparedCall {
+  ServerCall call;  // as typed, in the console's text
+  ServerCall utf8;  // the same in UTF-8
+  zov::unique_bstr first, second;  // the call's string parameters in order
+};
+
+std::string Hex32(HRESULT hr) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
+  return buf;
+}
+
+// What the usual failures of creating an in-process object mean, the same text on every platform.
+std::string DescribeHresult(HRESULT hr) {
+  std::string text = "HRESULT " + Hex32(hr);
+  const char* meaning = nullptr;
+  switch (hr) {
+    case CO_E_CLASSSTRING: meaning = "the ProgID is not registered"; break;
+    case REGDB_E_CLASSNOTREG: meaning = "the class is not registered"; break;
+    case E_NOINTERFACE: meaning = "the object has no ICZOVServer interface"; break;
+    case E_OUTOFMEMORY: meaning = "out of memory"; break;
+    case CO_E_DLLNOTFOUND: meaning = "the module is not found"; break;
+    case CO_E_ERRORINDLL: meaning = "the module cannot be loaded"; break;
+    case CLASS_E_CLASSNOTAVAILABLE: meaning = "the module does not offer the class"; break;
+    default:
+      if (hr == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)) meaning = "the module or one it needs is not found";
+      else if (hr == HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND)) meaning = "the module lacks an export";
+      else if (hr == HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT)) meaning = "the module is not one this program can load";
+      break;
+  }
+  if (meaning) text += std::string(" (") + meaning + ")";
+  return text;
+}
+
+// Converts one string parameter; bad text is a usage error naming where it came from.
+std::string Prepare(const std::string& text, const ServerCall& call, zov::unique_bstr* bstr) {
+  WideString wide;
+  if (!ConsoleToWide(text, &wide)) {
+    std::string where = call.lineNumber ? "line " + std::to_string(call.lineNumber) + ": " : "";
+    throw UsageError{where + "\"" + text + "\" is not valid text in the console's encoding"};
+  }
+  bstr->reset(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
+  if (!bstr->get()) throw std::bad_alloc();
+  return WideToUtf8(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+std::unique_ptr<PreparedCall> PrepareCall(const ServerCall& call) {
+  auto prepared = std::make_unique<PreparedCall>();
+  prepared->call = call;
+  prepared->utf8 = call;
+  switch (call.method) {
+    case ServerMethod::SelectProgram:
+      prepared->utf8.program = Prepare(call.program, call, &prepared->first);
+      break;
+    case ServerMethod::FindProgram:
+      prepared->utf8.workingDirectory = Prepare(call.workingDirectory, call, &prepared->first);
+      prepared->utf8.searchName = Prepare(call.searchName, call, &prepared->second);
+      break;
+    case ServerMethod::CheckDatFile:
+    case ServerMethod::UpdateDatFile:
+      prepared->utf8.datFile = Prepare(call.datFile, call, &prepared->first);
+      break;
+    case ServerMethod::Cancel: break;
+  }
+  return prepared;
+}
+
+// Makes the call through the vtable and prints its line.
+bool MakeCall(ICZOVServer* server, const PreparedCall& p, bool json) {
+  CallOutcome outcome;
+  LONG result = 0;
+  zov::unique_bstr path;
+  HRESULT hr = S_OK;
+  switch (p.call.method) {
+    case ServerMethod::SelectProgram:
+      hr = server->SelectProgram(p.first.get(), p.call.channel, p.call.accessLevel, &result);
+      break;
+    case ServerMethod::Cancel: hr = server->Cancel(&result); break;
+    case ServerMethod::FindProgram:
+      hr = server->FindProgram(p.first.get(), p.second.get(), p.call.accessLevel, path.put());
+      break;
+    case ServerMethod::CheckDatFile: hr = server->CheckDatFile(p.first.get(), &result); break;
+    case ServerMethod::UpdateDatFile: hr = server->UpdateDatFile(p.first.get(), &result); break;
+  }
+  outcome.hresult = hr;
+  outcome.result = result;
+  std::string line;
+  if (json) {
+    outcome.path = WideToUtf8(path.get(), path.length());
+    line = JsonLine(p.utf8, outcome);
+  } else {
+    outcome.path = WideToConsole(path.get(), path.length());
+    line = PlainLine(p.call, outcome);
+  }
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);  // each line as soon as its call returns: a selection may take a while
+  return CallSucceeded(p.call, outcome);
+}
+
+// One COM apartment for the thread, left when the run ends.
+class Apartment {
+ public:
+  Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~Apartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+  HRESULT result() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+// Creates the server as a host program does: its CLSID from the ProgID, then an in-process
+// object asked for ICZOVServer.
+HRESULT CreateServer(zov::com_ptr<ICZOVServer>* server, const char** step) {
+  WCHAR progId[sizeof kServerProgId];
+  for (size_t i = 0; i < sizeof kServerProgId; ++i) progId[i] = static_cast<WCHAR>(kServerProgId[i]);
+  CLSID clsid;
+  *step = "CLSIDFromProgID";
+  HRESULT hr = CLSIDFromProgID(progId, &clsid);
+  if (FAILED(hr)) return hr;
+  *step = "CoCreateInstance";
+  return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ICZOVServer, server->put_void());
+}
+
+int RunCalls(const std::vector<std::unique_ptr<PreparedCall>>& calls, bool json) {
+  Apartment apartment;
+  if (FAILED(apartment.result())) {
+    std::fprintf(stderr, "zovctl: cannot enter a COM apartment: %s\n", DescribeHresult(apartment.result()).c_str());
+    return 1;
+  }
+  // Declared in this order so that they go in the reverse one: the controller gives the server
+  // back, then the server is released, then the apartment is left.
+  zov::com_ptr<ICZOVServer> server;
+  const char* step = "";
+  HRESULT hr = CreateServer(&server, &step);
+  if (FAILED(hr) || !server) {
+    if (SUCCEEDED(hr)) hr = E_NOINTERFACE;
+    std::fprintf(stderr, "zovctl: cannot create the server %s: %s: %s\n", kServerProgId, step,
+                 DescribeHresult(hr).c_str());
+    return 1;
+  }
+  CancelTargetLink controller(server.get());
+  std::vector<bool> succeeded;
+  for (const auto& call : calls) succeeded.push_back(MakeCall(server.get(), *call, json));
+  return ExitStatus(succeeded);
+}
+
+}  // namespace
+
+bool IsServerCommand(const std::string& command) { return IsServerCallCommand(command) || command == "batch"; }
+
+int RunServerCommand(const std::vector<std::string>& words, const CommandLine& line) {
+  std::vector<ServerCall> calls;
+  if (!words.empty() && words[0] == "batch") {
+    if (words.size() != 1) throw UsageError{"batch takes no arguments: the calls come from standard input"};
+    for (const char* option : {"channel", "access", "default"})
+      if (line.has(option))
+        throw UsageError{"option --" + std::string(option) + " does not apply to batch; give it on the call's line"};
+    calls = ParseBatch(std::cin);
+  } else {
+    calls.push_back(ParseServerCall(words, line));
+  }
+  std::vector<std::unique_ptr<PreparedCall>> prepared;
+  for (const ServerCall& call : calls) prepared.push_back(PrepareCall(call));
+  return RunCalls(prepared, line.has("json"));
+}
+
+}  // namespace zovctl
