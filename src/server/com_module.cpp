@@ -1,0 +1,80 @@
+#include "server/com_module.h"
+
+#include <new>
+
+namespace zov::com {
+
+ComModule& Module() {
+  static ComModule module;
+  return module;
+}
+
+void ComModule::Init(ObjectMapEntry* map, HINSTANCE instance, const GUID* libid) {
+  map_ = map;
+  instance_ = instance;
+  libid_ = libid;
+  for (ObjectMapEntry* entry = map_; entry && entry->clsid; ++entry) {
+    if (entry->objectMain) entry->objectMain(true);
+  }
+}
+
+void ComModule::Term() {
+  for (ObjectMapEntry* entry = map_; entry && entry->clsid; ++entry) {
+    // The map's own reference: the factory goes when no client holds it any more.
+    if (IUnknown* factory = entry->classObject) {
+      entry->classObject = nullptr;
+      factory->Release();
+    }
+    if (entry->objectMain) entry->objectMain(false);
+  }
+  while (!termFuncs_.empty()) {
+    TermFunc last = termFuncs_.back();
+    termFuncs_.pop_back();
+    last.fn(last.data);
+  }
+  termFuncs_.shrink_to_fit();
+  map_ = nullptr;
+}
+
+HRESULT ComModule::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  for (ObjectMapEntry* entry = map_; entry && entry->clsid; ++entry) {
+    if (!IsEqualCLSID(*entry->clsid, clsid)) continue;
+    if (!entry->classObject) {
+      // Made once and kept: the map holds the IUnknown reference until Term.
+      HRESULT hr = entry->createClassObject(entry->createInstance, IID_IUnknown,
+                                            reinterpret_cast<void**>(&entry->classObject));
+      if (FAILED(hr)) {
+        entry->classObject = nullptr;
+        return hr;
+      }
+    }
+    return entry->classObject->QueryInterface(riid, ppv);
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT ComModule::UpdateRegistry(RegistryUpdater update, bool doRegister) const {
+  HRESULT first = S_OK;
+  for (ObjectMapEntry* entry = map_; entry && entry->clsid; ++entry) {
+    HRESULT hr = update(instance_, entry->registryResourceId, doRegister);
+    if (FAILED(hr)) {
+      if (doRegister) return hr;
+      if (SUCCEEDED(first)) first = hr;
+    }
+  }
+  return first;
+}
+
+HRESULT ComModule::AddTermFunc(void (*fn)(void* data), void* data) {
+  if (!fn) return E_INVALIDARG;
+  try {
+    termFuncs_.push_back({fn, data});
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  return S_OK;
+}
+
+}  // namespace zov::com
