@@ -9,6 +9,7 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include <ocidl.h>
+#include <iads.h>
 #include <share.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -25,10 +26,12 @@
 #include "zov/platform/unknown.h"
 #include "zov/platform/dispatch.h"
 #include "zov/platform/connection.h"
+#include "zov/platform/ads.h"
 #include "zov/platform/moniker.h"
 #include "zov/platform/com.h"
 #include "zov/platform/registry.h"
 #include "zov/platform/module.h"
+#include "zov/platform/resource.h"
 #include "zov/platform/files.h"
 #include "zov/platform/sync.h"
 #include "zov/platform/machine.h"

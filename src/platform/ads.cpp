@@ -1,0 +1,7 @@
+// The IIDs of the ADSI interfaces the layer declares, with their Windows values.
+#include "zov/platform/types.h"
+
+extern "C" const GUID IID_IADs = {0xfd8256d0, 0xfd15, 0x11ce,
+                                  {0xab, 0xc4, 0x02, 0x60, 0x8c, 0x9e, 0x75, 0x53}};
+extern "C" const GUID IID_IADsContainer = {0x001677d0, 0xfd16, 0x11ce,
+                                           {0xab, 0xc4, 0x02, 0x60, 0x8c, 0x9e, 0x75, 0x53}};
