@@ -1,21 +1,19 @@
 #include "cancel_target.h"
 
+#if defined(ZOVCTL_VIRTUAL_CONTROLLER)
+#include "virtual_controller.h"
+#endif
+
 namespace zovctl {
 
-// HOOK: the virtual controller's control interface (IVirtualController::SetCancelTarget in
-// sim/controller/virtual_controller.idl) does not exist yet. Once it does, zovctl's CMakeLists
-// links its IDL target and defines ZOVCTL_VIRTUAL_CONTROLLER, and this file asks the domain object
-// for IID_IVirtualController and calls SetCancelTarget. Until then the link stays empty and no
-// domain object is bound.
+// The control interface comes with the virtual controller (sim/controller); a build without it
+// makes the link a no-op, which is what a real machine sees anyway.
 #if defined(ZOVCTL_VIRTUAL_CONTROLLER)
-}  // namespace zovctl
-#include "virtual_controller.h"
-namespace zovctl {
 
 CancelTargetLink::CancelTargetLink(IUnknown* server) noexcept {
+  OLECHAR name[] = OLESTR("KalTeskDomain.TeskDomain.1:");
   zov::com_ptr<IVirtualController> controller;
-  WCHAR name[] = OLESTR("KalTeskDomain.TeskDomain.1:");
-  if (FAILED(CoGetObject(name, nullptr, IID_IVirtualController, controller.put_void()))) return;
+  if (FAILED(CoGetObject(name, nullptr, IID_IVirtualController, controller.put_void())) || !controller) return;
   if (FAILED(controller->SetCancelTarget(server))) return;
   controller_.attach(controller.detach());
 }

@@ -11,8 +11,8 @@ namespace zovctl {
 
 class CancelTargetLink {
  public:
-  // Binds the domain object "KalTeskDomain.TeskDomain.1:" and, when it is the virtual controller,
-  // hands it `server`. Any failure leaves the link empty, silently.
+  // Binds the domain object "KalTeskDomain.TeskDomain.1:" and, when it answers the virtual
+  // controller's control interface, hands it `server`. Any failure leaves the link empty, silently.
   explicit CancelTargetLink(IUnknown* server) noexcept;
   // Takes the server back from the controller (SetCancelTarget(NULL)); to be done before the
   // server is released.
@@ -25,8 +25,8 @@ class CancelTargetLink {
   bool linked() const noexcept { return static_cast<bool>(controller_); }
 
  private:
-  // The controller's control interface once bound; IUnknown until the virtual controller's
-  // interface definition exists (see cancel_target.cpp).
+  // The controller's control interface (IVirtualController), held as IUnknown so that this header
+  // does not need the controller's interface definition.
   zov::com_ptr<IUnknown> controller_;
 };
 

@@ -2,6 +2,10 @@
 
 #include <cstdio>
 #include <iostream>
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <memory>
 
 #include "batch.h"
@@ -188,6 +192,11 @@ int RunServerCommand(const std::vector<std::string>& words, const CommandLine& l
   }
   std::vector<std::unique_ptr<PreparedCall>> prepared;
   for (const ServerCall& call : calls) prepared.push_back(PrepareCall(call));
+#if defined(_WIN32)
+  // Lines end in "\n" on every platform, so that the output (JSON lines above all) is the same
+  // bytes natively and on Windows.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   return RunCalls(prepared, line.has("json"));
 }
 
