@@ -206,9 +206,11 @@ HRESULT ParserOfClass(REFCLSID clsid, IParseDisplayName** parser) {
 
 HRESULT ParseProgIdName(LPBC pbc, const OleString& displayName, ULONG* pchEaten,
                         LPMONIKER* ppmk) {
-  // The ProgID: the text before the first ':', after an optional '@'.
+  // The ProgID: the text before the first ':', after an optional '@'. A name beginning with '@'
+  // needs no ':' ("@ProgID" is the whole ProgID), as on Windows.
   const size_t start = !displayName.empty() && displayName[0] == u'@' ? 1 : 0;
-  const size_t colon = displayName.find(u':', start);
+  size_t colon = displayName.find(u':', start);
+  if (colon == OleString::npos && start == 1) colon = displayName.size();
   if (colon == OleString::npos || colon == start) return MK_E_CANTOPENFILE;
   const OleString progId = displayName.substr(start, colon - start);
   CLSID clsid;

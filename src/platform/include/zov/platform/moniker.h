@@ -96,8 +96,9 @@ extern "C" {
 // cbStruct other than sizeof(BIND_OPTS) gets E_INVALIDARG. GetRunningObjectTable and
 // EnumObjectParam return E_NOTIMPL. reserved must be 0.
 HRESULT WINAPI CreateBindCtx(DWORD reserved, LPBC* ppbc);
-// Display names of the forms "ProgID:rest" and "@ProgID:rest", resolved as Windows resolves them:
-// the ProgID (the text before the first ':', without the '@') names a class; its class object is
+// Display names of the forms "ProgID:rest", "@ProgID:rest" and "@ProgID", resolved as Windows
+// resolves them: the ProgID (the text before the first ':', or all of it after an '@' when there
+// is no ':', without the '@') names a class; its class object is
 // asked for IParseDisplayName, and when it has none, IClassFactory::CreateInstance is asked for
 // one; its ParseDisplayName gets the whole display name (with the '@'). Other forms (file, item
 // and composite monikers, "clsid:" names) are not supported: MK_E_CANTOPENFILE, as Windows reports
