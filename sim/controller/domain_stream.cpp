@@ -1,0 +1,187 @@
+#include "domain_stream.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "com_support.h"
+#include "controller_state.h"
+#include "host_components.h"
+#include "virtual_controller.h"
+#include "zov/com_ptr.h"
+#include "zov/unique_safearray.h"
+#include "zovserver.h"
+
+namespace zov::sim {
+
+const CLSID CLSID_VirtualDomain = {
+    0x72114e5a, 0x61ec, 0x4bf2, {0x82, 0xeb, 0x35, 0xc4, 0xf0, 0x6d, 0x74, 0xe1}};
+
+namespace {
+
+// The server whose Cancel the stream calls, and what those calls gave. One per module: the host
+// program sets it once for all the domain objects the server binds.
+struct CancelHook {
+  ICZOVServer* target = nullptr;  // one reference, or null
+  LONG calls = 0;
+  HRESULT lastHr = S_OK;
+  LONG lastResult = 0;
+};
+CancelHook g_hook;
+
+void SetTarget(ICZOVServer* target) {
+  if (target) target->AddRef();
+  ICZOVServer* old = g_hook.target;
+  g_hook.target = target;
+  if (old) old->Release();
+}
+
+// Calls the target's Cancel and records the call in the module and in controller.ini.
+void CallCancel(const std::string& folder) {
+  com_ptr<ICZOVServer> target;
+  target.copy_from(g_hook.target);
+  if (!target) return;
+  LONG result = 0;
+  HRESULT hr = target->Cancel(&result);
+  InterlockedIncrement(&g_hook.calls);
+  g_hook.lastHr = hr;
+  g_hook.lastResult = result;
+  RecordCancelCall(folder, hr);
+}
+
+class DomainObject final : public ITeskDomainFile, public IVirtualController, private RefCounted {
+ public:
+  ~DomainObject() override { CloseFile(); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ITeskDomainFile))
+      return HandOut<ITeskDomainFile>(this, ppv);
+    if (IsEqualIID(riid, IID_IVirtualController)) return HandOut<IVirtualController>(this, ppv);
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ZOV_SIM_REFCOUNT
+
+  // ITeskDomainFile
+  HRESULT STDMETHODCALLTYPE Open(BSTR bstrPath, LONG lMode) override {
+    try {
+      CloseFile();
+      if (lMode != 1) return E_INVALIDARG;
+      std::string path;
+      if (!bstrPath || !ToAnsi(bstrPath, &path)) return E_INVALIDARG;
+      // "/NC/<host path with '/'>": the file in the NC's store.
+      if (path.size() < 4 || lstrcmpiA(path.substr(0, 3).c_str(), "/NC") != 0 || path[3] != '/')
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+      std::vector<std::string> components;
+      if (!SplitStorePath(path.substr(4), &components))
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+      folder_ = ControllerFolder();
+      if (folder_.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+      const std::string file = StorePath(folder_, View::Nc, components);
+      FileFacts facts = StatPath(file);
+      if (!facts.exists || facts.isDirectory) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+      file_ = _fsopen(file.c_str(), "rb", _SH_DENYWR);
+      if (!file_) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+      settings_ = ReadStreamSettings(folder_);
+      reads_ = 0;
+      return S_OK;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  HRESULT STDMETHODCALLTYPE Read(VARIANT* pvarPiece) override {
+    if (!pvarPiece) return E_POINTER;
+    VariantInit(pvarPiece);
+    if (!file_) return E_HANDLE;
+    try {
+      ++reads_;
+      if (settings_.cancelOnRead != 0 && reads_ == settings_.cancelOnRead) CallCancel(folder_);
+      std::vector<unsigned char> bytes(static_cast<size_t>(settings_.pieceSize));
+      size_t n = std::fread(bytes.data(), 1, bytes.size(), file_);
+      if (n == 0 && std::ferror(file_)) return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
+      unique_safearray piece(SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n)));
+      if (!piece.get()) return E_OUTOFMEMORY;
+      if (n) {
+        void* data = nullptr;
+        HRESULT hr = SafeArrayAccessData(piece.get(), &data);
+        if (FAILED(hr)) return hr;
+        std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n),
+                  static_cast<unsigned char*>(data));
+        SafeArrayUnaccessData(piece.get());
+      }
+      pvarPiece->vt = VT_ARRAY | VT_UI1;
+      pvarPiece->parray = piece.detach();
+      return S_OK;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  HRESULT STDMETHODCALLTYPE Close() override {
+    CloseFile();
+    return S_OK;
+  }
+
+  // IVirtualController
+  HRESULT STDMETHODCALLTYPE SetCancelTarget(IUnknown* pServer) override {
+    if (!pServer) {
+      SetTarget(nullptr);
+      return S_OK;
+    }
+    com_ptr<ICZOVServer> server;
+    HRESULT hr = pServer->QueryInterface(IID_ICZOVServer, server.put_void());
+    if (FAILED(hr)) return hr;
+    SetTarget(server.get());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetCancelCalls(LONG* plCalls, HRESULT* phrLast,
+                                           LONG* plLastResult) override {
+    if (plCalls) *plCalls = 0;
+    if (phrLast) *phrLast = S_OK;
+    if (plLastResult) *plLastResult = 0;
+    if (!plCalls || !phrLast || !plLastResult) return E_POINTER;
+    *plCalls = g_hook.calls;
+    *phrLast = g_hook.lastHr;
+    *plLastResult = g_hook.lastResult;
+    return S_OK;
+  }
+
+ private:
+  void CloseFile() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+  }
+
+  std::string folder_;
+  FILE* file_ = nullptr;
+  StreamSettings settings_;
+  int reads_ = 0;
+};
+
+}  // namespace
+
+bool IsDomainName(const std::string& displayName) {
+  return lstrcmpiA(displayName.c_str(), "KalTeskDomain.TeskDomain.1:") == 0;
+}
+
+HRESULT BindDomainObject(const std::string&, REFIID riid, void** ppv) {
+  *ppv = nullptr;
+  DomainObject* object = new (std::nothrow) DomainObject();
+  if (!object) return E_OUTOFMEMORY;
+  HRESULT hr = object->QueryInterface(riid, ppv);
+  object->Release();
+  return hr;
+}
+
+void DropCancelTarget(bool releaseIt) {
+  if (releaseIt) {
+    SetTarget(nullptr);
+  } else {
+    g_hook.target = nullptr;
+  }
+}
+
+}  // namespace zov::sim

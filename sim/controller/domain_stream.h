@@ -1,0 +1,25 @@
+// The domain object "KalTeskDomain.TeskDomain.1": streams one file of the NC's file system
+// (controller folder nc\) in pieces through ITeskDomainFile, and carries the controller's control
+// interface IVirtualController, through which a host program names the server whose Cancel the
+// stream calls during the Read that controller.ini names.
+#pragma once
+
+#include <string>
+
+#include "zov/win32.h"
+
+namespace zov::sim {
+
+// {72114E5A-61EC-4BF2-82EB-35C4F06D74E1}, ProgID "KalTeskDomain.TeskDomain.1".
+extern const CLSID CLSID_VirtualDomain;
+
+// True for "KalTeskDomain.TeskDomain.1:" (any case), with nothing after the colon.
+bool IsDomainName(const std::string& displayName);
+// A new domain object; riid of it.
+HRESULT BindDomainObject(const std::string& displayName, REFIID riid, void** ppv);
+
+// Drops the cancel target. With releaseIt false (the process is ending, the target's module may be
+// gone) the reference is abandoned rather than released.
+void DropCancelTarget(bool releaseIt);
+
+}  // namespace zov::sim

@@ -1,0 +1,141 @@
+#include "name_moniker.h"
+
+#include <cstring>
+#include <new>
+
+namespace zov::sim {
+namespace {
+
+// The value of MK_S_REDUCED_TO_SELF (not named on every platform).
+constexpr HRESULT kReducedToSelf = 0x000401E2;
+
+class NameMoniker final : public IMoniker, private RefCounted {
+ public:
+  NameMoniker(const CLSID& provider, std::string name, BindFunction bind)
+      : provider_(provider), name_(std::move(name)), bind_(bind) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPersist) ||
+        IsEqualIID(riid, IID_IPersistStream) || IsEqualIID(riid, IID_IMoniker))
+      return HandOut<IMoniker>(this, ppv);
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ZOV_SIM_REFCOUNT
+
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) override {
+    if (!pClassID) return E_POINTER;
+    *pClassID = provider_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE Load(IStream*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Save(IStream*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
+
+  HRESULT STDMETHODCALLTYPE BindToObject(IBindCtx*, IMoniker* pmkToLeft, REFIID riid,
+                                         void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (pmkToLeft) return E_INVALIDARG;
+    try {
+      return bind_(name_, riid, ppv);
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    } catch (...) {
+      return E_UNEXPECTED;
+    }
+  }
+  HRESULT STDMETHODCALLTYPE BindToStorage(IBindCtx*, IMoniker*, REFIID, void** ppv) override {
+    if (ppv) *ppv = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Reduce(IBindCtx*, DWORD, IMoniker**, IMoniker** ppmkReduced) override {
+    if (!ppmkReduced) return E_POINTER;
+    *ppmkReduced = this;
+    AddRef();
+    return kReducedToSelf;
+  }
+  HRESULT STDMETHODCALLTYPE ComposeWith(IMoniker*, BOOL, IMoniker** ppmkComposite) override {
+    if (ppmkComposite) *ppmkComposite = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Enum(BOOL, IEnumMoniker** ppenumMoniker) override {
+    if (ppenumMoniker) *ppenumMoniker = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE IsEqual(IMoniker* other) override {
+    return other == this ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Hash(DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE IsRunning(IBindCtx*, IMoniker*, IMoniker*) override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE GetTimeOfLastChange(IBindCtx*, IMoniker*, FILETIME*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Inverse(IMoniker** ppmk) override {
+    if (ppmk) *ppmk = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE CommonPrefixWith(IMoniker*, IMoniker** ppmkPrefix) override {
+    if (ppmkPrefix) *ppmkPrefix = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE RelativePathTo(IMoniker*, IMoniker** ppmkRelPath) override {
+    if (ppmkRelPath) *ppmkRelPath = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetDisplayName(IBindCtx*, IMoniker*, LPOLESTR* out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    unique_bstr wide(ToBstr(name_));
+    if (!wide.get()) return E_OUTOFMEMORY;
+    size_t bytes = (wide.length() + 1) * sizeof(OLECHAR);
+    *out = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+    if (!*out) return E_OUTOFMEMORY;
+    std::memcpy(*out, wide.get(), bytes);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx*, IMoniker*, LPOLESTR, ULONG* pchEaten,
+                                             IMoniker** ppmkOut) override {
+    if (pchEaten) *pchEaten = 0;
+    if (ppmkOut) *ppmkOut = nullptr;
+    return MK_E_SYNTAX;
+  }
+  HRESULT STDMETHODCALLTYPE IsSystemMoniker(DWORD* pdwMksys) override {
+    if (!pdwMksys) return E_POINTER;
+    *pdwMksys = 0;  // MKSYS_NONE
+    return S_FALSE;
+  }
+
+ private:
+  CLSID provider_;
+  std::string name_;
+  BindFunction bind_;
+};
+
+}  // namespace
+
+HRESULT CreateNameMoniker(const CLSID& provider, const std::string& displayName, BindFunction bind,
+                          IMoniker** out) {
+  *out = new (std::nothrow) NameMoniker(provider, displayName, bind);
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT ParseWholeName(const CLSID& provider, LPOLESTR name, bool (*accept)(const std::string&),
+                       BindFunction bind, ULONG* pchEaten, IMoniker** ppmkOut) {
+  if (pchEaten) *pchEaten = 0;
+  if (ppmkOut) *ppmkOut = nullptr;
+  if (!name || !pchEaten || !ppmkOut) return E_POINTER;
+  try {
+    std::string text;
+    if (!ToAnsi(name, &text) || !accept(text)) return MK_E_SYNTAX;
+    HRESULT hr = CreateNameMoniker(provider, text, bind, ppmkOut);
+    if (SUCCEEDED(hr)) *pchEaten = static_cast<ULONG>(lstrlenW(name));
+    return hr;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+}  // namespace zov::sim

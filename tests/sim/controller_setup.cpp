@@ -1,0 +1,112 @@
+#include "controller_setup.h"
+
+#include <cstdio>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <filesystem>
+#endif
+
+#include "controller_state.h"
+#include "scratch.h"
+
+namespace zov::test {
+
+const char kMainHd[] = "hd main program\n";
+const char kMainNc[] = "N10 G0 X0\nN20 M30\n";
+
+namespace {
+
+bool Fail(const char* what) {
+  std::fprintf(stderr, "virtual controller setup: %s\n", what);
+  return false;
+}
+
+#if !defined(_WIN32)
+// Natively: the module copied into the machine and registered as a registration tool does.
+bool RegisterModule() {
+  const std::string modulePath = ScratchDir() + "VirtualController.dll";
+  zov::platform::ResolvedPath target;
+  if (zov::platform::ResolveWindowsPath(modulePath.c_str(), zov::platform::PathUse::CreateLeaf,
+                                        &target) != 0)
+    return Fail("module path");
+  std::error_code ec;
+  std::filesystem::copy_file(ZOV_VIRTUAL_CONTROLLER_BUILD_PATH, target.hostPath,
+                             std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) return Fail("copying the module");
+  HMODULE module = LoadLibraryA(modulePath.c_str());
+  if (!module) return Fail("loading the module");
+  using RegisterFn = HRESULT(STDAPICALLTYPE*)();
+  auto registerServer = reinterpret_cast<RegisterFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+  bool ok = registerServer && registerServer() == S_OK;
+  FreeLibrary(module);
+  return ok || Fail("DllRegisterServer");
+}
+#endif
+
+bool WriteState() {
+  bool ok = WriteControllerFile("hd\\WKS.DIR\\PART1.ZOV\\MAIN.MPF", kMainHd) &&
+            WriteControllerFile("nc\\WKS.DIR\\PART1.ZOV\\MAIN.MPF", kMainNc) &&
+            WriteControllerFile("hd\\WKS.DIR\\PART1.ZOV\\HDONLY.SPF", "hd") &&
+            WriteControllerFile("nc\\WKS.DIR\\PART1.ZOV\\NCONLY.SPF", "nc only") &&
+            zov::sim::CreateFolders(Controller() + "hd\\MPF.DIR") &&
+            zov::sim::CreateFolders(Controller() + "nc\\MPF.DIR") &&
+            WriteControllerFile("controller.ini", "[Controller]\r\nDefaultNcu=NCU1\r\n") &&
+            WriteControllerFile("ncu\\NCU1.ini",
+                                "[NCU]\r\nOnline=1\r\n[Variables]\r\n"
+                                "/Bag/State/Opmode=I2:1\r\n"
+                                "/NCK/Configuration/maxnumChannels=I2:2\r\n"
+                                "/NCK/Configuration/chanAssignment[1]=I2:1\r\n"
+                                "/NCK/Configuration/chanAssignment[2]=V:I2:0\r\n"
+                                "/Channel/ProgramPointer/workPNameLong[u1]=S:/_N_WKS_DIR/_N_PART1_ZOV\r\n"
+                                "/Channel/ProgramPointer/progName[u1]=V:S:_N_MAIN_MPF\r\n"
+                                "/Test/Long=I4:70000\r\n"
+                                "/Test/Broken=X9:1\r\n"
+                                "/Test/Bad=I2:5\r\n"
+                                "[Status]\r\n/Test/Bad=3\r\n") &&
+            WriteControllerFile("ncu\\NCU2.ini",
+                                "[NCU]\r\nOnline=1\r\n[Variables]\r\n"
+                                "/Bag/State/Opmode=I2:2\r\n"
+                                "/NCK/Configuration/maxnumChannels=I2:4\r\n") &&
+            WriteControllerFile("ncu\\NCU3.ini",
+                                "[NCU]\r\nOnline=0\r\n[Variables]\r\n/Bag/State/Opmode=I2:1\r\n");
+  return ok || Fail("writing the controller state");
+}
+
+bool SetUpOnce() {
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail("CoInitializeEx");
+#if defined(_WIN32)
+  // The controller lives in a machine folder of this process, named by ZOV_MACHINE.
+  const std::string machine = ScratchDir() + "machine";
+  if (!SetEnvironmentVariableA("ZOV_MACHINE", machine.c_str())) return Fail("ZOV_MACHINE");
+#else
+  if (!RegisterModule()) return false;
+#endif
+  if (!zov::sim::CreateFolders(Controller())) return Fail("controller folder");
+  return WriteState();
+}
+
+}  // namespace
+
+bool SetUpVirtualController() {
+  static const bool ok = SetUpOnce();
+  return ok;
+}
+
+std::string Controller() { return zov::sim::ControllerFolder(); }
+
+bool WriteControllerFile(const std::string& relative, const std::string& bytes) {
+  const std::string path = Controller() + relative;
+  const size_t slash = path.find_last_of('\\');
+  if (!zov::sim::CreateFolders(path.substr(0, slash))) return false;
+  return WriteFileBytes(path, bytes);
+}
+
+HRESULT BindName(const std::string& displayName, REFIID riid, void** ppv) {
+  std::vector<OLECHAR> wide(displayName.begin(), displayName.end());
+  wide.push_back(0);
+  return CoGetObject(wide.data(), nullptr, riid, ppv);
+}
+
+}  // namespace zov::test
