@@ -3,26 +3,30 @@
 //   "TESK"                         the directory namespace "TESK://domain/..." (directory_object.h)
 //   "KalTeskDomain.TeskDomain.1"   the NC file stream and the control interface (domain_stream.h)
 //   "TeskVar.Var2"                 the NC variables of one NCU (nc_variables.h)
-// Registration writes the keys of virtual_controller.rgs.
+// Registration applies the registry script virtual_controller.rgs, which the module carries as its
+// REGISTRY resource 101.
 #include <string>
 
 #include "class_object.h"
 #include "directory_object.h"
 #include "domain_stream.h"
-#include "module_registration.h"
 #include "nc_variables.h"
 #include "server/com_module.h"
+#include "server/registrar.h"
 
 namespace {
 
 using zov::com::ObjectMapEntry;
 
+// The REGISTRY resource of virtual_controller.rgs (one script for the three classes).
+constexpr UINT kRegistryScriptId = 101;
+
 ObjectMapEntry g_objectMap[] = {
-    {&zov::sim::CLSID_VirtualNamespace, zov::sim::kRegistryScriptId,
+    {&zov::sim::CLSID_VirtualNamespace, kRegistryScriptId,
      zov::sim::CreateParsingClassObject, zov::sim::CreateNamespaceParser, nullptr, 0, nullptr},
-    {&zov::sim::CLSID_VirtualDomain, zov::sim::kRegistryScriptId,
+    {&zov::sim::CLSID_VirtualDomain, kRegistryScriptId,
      zov::sim::CreateParsingClassObject, zov::sim::CreateDomainParser, nullptr, 0, nullptr},
-    {&zov::sim::CLSID_VirtualVariables, zov::sim::kRegistryScriptId,
+    {&zov::sim::CLSID_VirtualVariables, kRegistryScriptId,
      zov::sim::CreateParsingClassObject, zov::sim::CreateVariablesParser, nullptr, 0, nullptr},
     {nullptr, 0, nullptr, nullptr, nullptr, 0, nullptr},
 };
@@ -48,9 +52,11 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
 STDAPI DllCanUnloadNow(void) { return zov::com::Module().CanUnloadNow(); }
 
 STDAPI DllRegisterServer(void) {
-  return zov::sim::UpdateRegistration(zov::com::Module().Instance(), true);
+  return zov::registration::UpdateRegistryFromResource(zov::com::Module().Instance(),
+                                                       kRegistryScriptId, true);
 }
 
 STDAPI DllUnregisterServer(void) {
-  return zov::sim::UpdateRegistration(zov::com::Module().Instance(), false);
+  return zov::registration::UpdateRegistryFromResource(zov::com::Module().Instance(),
+                                                       kRegistryScriptId, false);
 }
