@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "controller_commands.h"
 #include "profile_commands.h"
 #include "register_commands.h"
 #include "self_check.h"
@@ -27,12 +28,17 @@ const char kUsage[] =
     "  [--json] check DATFILE | update DATFILE | cancel  CheckDatFile, UpdateDatFile, Cancel\n"
     "  [--json] batch                                  one such call per line of standard input,\n"
     "                                                  all on one server object\n"
+    "  nc load|unload HOSTPATH                         load a file of the virtual controller's hard\n"
+    "                                                  disk into its NC, or unload it\n"
+    "  nc select [--ncu NAME] CHANNEL PROGRAM          select a program (host path) in a channel\n"
+    "  ncu online|offline NAME                         take an NCU of the virtual controller on/offline\n"
+    "  ncu set NAME VARIABLE VALUE                     set a variable (I2:1, S:text, V:I2:0; empty removes)\n"
     "FILE and MODULE are Windows paths (C:\\...) on the machine; natively a module must lie inside\n"
     "the machine folder. The machine is DIR, else $ZOV_MACHINE, else a scratch copy of the bundled\n"
     "demo machine.\n";
 
 int Run(int argc, char** argv) {
-  zovctl::CommandLine line(argc, argv, {"machine", "default", "channel", "access"}, {"help", "json"});
+  zovctl::CommandLine line(argc, argv, {"machine", "default", "channel", "access", "ncu"}, {"help", "json"});
   if (line.has("help")) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -60,6 +66,7 @@ int Run(int argc, char** argv) {
   if (command == "register" || command == "unregister")
     return zovctl::RunRegisterCommand(command == "register",
                                       std::vector<std::string>(words.begin() + 1, words.end()));
+  if (command == "nc" || command == "ncu") return zovctl::RunControllerCommand(words, line);
   if (zovctl::IsServerCommand(command)) return zovctl::RunServerCommand(words, line);
   throw zovctl::UsageError{"unknown command \"" + command + "\""};
 }
