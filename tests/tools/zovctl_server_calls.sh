@@ -9,7 +9,9 @@
 set -uo pipefail
 native_bin=$1 server=$2 controller=$3 windows_bin=${4:-} prefix=${5:-}
 
+# Each check counts once, passed or failed.
 failures=0 count=0
+check() { count=$((count + 1)); }
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 # A machine with the two modules in C:\zov and an empty virtual controller in C:\controller.
@@ -44,7 +46,7 @@ windows() {
 }
 
 # Before registration: the server cannot be created (native side only: the Wine prefix is shared).
-count=$((count + 1))
+check
 out=$(native cancel 2>&1); rc=$?
 case "$out" in
   *"cannot create the server ZOVServer.CZOVServer.1: CLSIDFromProgID: HRESULT 0x800401F3"*) [ $rc -eq 1 ] || fail "unregistered server: exit $rc" ;;
@@ -52,12 +54,12 @@ case "$out" in
 esac
 
 cp "$native_bin/$server" "$native_bin/$controller" "$native_machine/drive_c/zov/"
-native register "C:\\zov\\$server" >/dev/null || fail "native register $server"
-native register "C:\\zov\\$controller" >/dev/null || fail "native register $controller"
+check; native register "C:\\zov\\$server" >/dev/null || fail "native register $server"
+check; native register "C:\\zov\\$controller" >/dev/null || fail "native register $controller"
 if [ -n "$windows_bin" ]; then
   export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-  windows register "$(winpath "$windows_bin/$server")" >/dev/null || fail "wine register $server"
-  windows register "$(winpath "$windows_bin/$controller")" >/dev/null || fail "wine register $controller"
+  check; windows register "$(winpath "$windows_bin/$server")" >/dev/null || fail "wine register $server"
+  check; windows register "$(winpath "$windows_bin/$controller")" >/dev/null || fail "wine register $controller"
 fi
 
 batch='# calls on one server object
@@ -79,13 +81,14 @@ selct A
 step() {
   local name=$1 expected_rc=$2 expected=$3 input=$4
   shift 4
-  count=$((count + 1))
   n_out=$(printf '%s' "$input" | native "$@" 2>/dev/null); local n_rc=$?
-  [ "$n_rc" = "$expected_rc" ] || fail "$name: native exit $n_rc, not $expected_rc"
+  check; [ "$n_rc" = "$expected_rc" ] || fail "$name: native exit $n_rc, not $expected_rc"
+  check
   if [ "$expected" != "*" ] && [ "$n_out" != "$expected" ]; then
     fail "$name: native printed"; printf '%s\n' "$n_out" | sed 's/^/    /'
   fi
   if [ -n "$windows_bin" ]; then
+    check
     local w_out w_rc
     w_out=$(printf '%s' "$input" | windows "$@" 2>/dev/null); w_rc=$?
     if [ "$n_out" != "$w_out" ] || [ "$n_rc" != "$w_rc" ]; then
@@ -101,14 +104,14 @@ step "idle Cancel, JSON" 1 \
   '{"method":"Cancel","args":{},"result":-4,"resultName":"errZovServerIsIdle","fileList":null}' "" --json cancel
 step "batch" 1 "*" "$batch" batch
 lines=$(printf '%s\n' "$n_out" | wc -l)
-[ "$lines" -eq 6 ] || fail "batch: $lines lines for 6 calls"
-[ "$(sed -n 1p <<<"$n_out")" = "-4 errZovServerIsIdle" ] || fail "batch: the first Cancel"
-[ "$(sed -n 3p <<<"$n_out")" = "-4 errZovServerIsIdle" ] || fail "batch: Cancel after a selection"
+check; [ "$lines" -eq 6 ] || fail "batch: $lines lines for 6 calls"
+check; [ "$(sed -n 1p <<<"$n_out")" = "-4 errZovServerIsIdle" ] || fail "batch: the first Cancel"
+check; [ "$(sed -n 3p <<<"$n_out")" = "-4 errZovServerIsIdle" ] || fail "batch: Cancel after a selection"
 step "batch, JSON" 1 "*" "$batch" --json batch
-[ "$(printf '%s\n' "$n_out" | grep -c '^{"method":"[A-Za-z]*","args":{.*},"result":.*,"fileList":null}$')" -eq 6 ] ||
+check; [ "$(printf '%s\n' "$n_out" | grep -c '^{"method":"[A-Za-z]*","args":{.*},"result":.*,"fileList":null}$')" -eq 6 ] ||
   fail "batch, JSON: not six JSON lines"
 step "bad batch: no call made" 2 "" "$bad_batch" batch
 step "usage error" 2 "" "" select
 
-echo "$((count - failures)) passed, $failures failed"
+echo "$((count - failures)) passed, $failures failed"  # a check fails once at most
 [ "$failures" -eq 0 ]
