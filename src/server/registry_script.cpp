@@ -207,9 +207,13 @@ class ScriptParser {
 
   // The entries of one block up to its '}'; owner is null for a root block.
   bool ParseBlock(ScriptKey* owner, std::vector<ScriptKey>* keys) {
+    if (++depth_ > kMaxDepth) return Fail(tokens_[next_ - 1], "keys nested too deeply");
     for (;;) {
       const Token& token = Next();
-      if (token.kind == TokenKind::Close) return true;
+      if (token.kind == TokenKind::Close) {
+        --depth_;
+        return true;
+      }
       if (token.kind == TokenKind::End) return Fail(token, "a '{' is not closed by its '}'");
       if (!IsName(token)) return Fail(token, "expected a key or 'val'" + Found(token));
       if (IsKeyword(token, "val")) {
@@ -296,9 +300,14 @@ class ScriptParser {
     return true;
   }
 
+  // Deeper than any registration needs, and shallow enough for the recursion here and in the
+  // registry calls that follow.
+  static constexpr int kMaxDepth = 64;
+
   const std::vector<Token>& tokens_;
   ScriptError* error_;
   size_t next_ = 0;
+  int depth_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -31,7 +31,7 @@
 // NAME (%% is one '%'); the replacement is made after the token has been read, so a module path
 // with a quote or a blank in it stays one value.
 //
-// Not read: other roots, the value types b and m, the Delete flag, comments; each is a clear
+// Keys nest at most 64 levels below the root. Not read: other roots, the value types b and m, the Delete flag, comments; each is a clear
 // error rather than something skipped. A key name with a '\' is refused too: a script names one
 // key per level, so that unregistering removes exactly what it names.
 //

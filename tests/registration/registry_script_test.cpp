@@ -64,6 +64,12 @@ std::vector<std::string> Describe(const RegistryScript& script) {
   return lines;
 }
 
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 struct GoodScript {
   const char* what;
   std::string text;
@@ -104,6 +110,13 @@ TEST(RegistryScriptParserTest, ReadsWellFormedScripts) {
        "HKCR { A }\nHKEY_CLASSES_ROOT { B }", {"A", "B"}},
       {"keywords quoted are names", "HKCR { 'val' 'NoRemove' { 'HKCR' } }",
        {"val", "NoRemove", "NoRemove\\HKCR"}},
+      {"keys nested 64 levels deep", "HKCR {" + Repeat(" K {", 63) + Repeat(" }", 64),
+       {[] {
+          std::vector<std::string> lines;
+          std::string path = "K";
+          for (int i = 0; i < 63; ++i, path += "\\K") lines.push_back(path);
+          return lines;
+        }()}},
       {"empty text", "", {}},
       {"white space only", " \r\n\t ", {}},
       {"NULs at the end of resource data", std::string("HKCR { A }\0\0\0", 14), {"A"}},
@@ -155,6 +168,7 @@ TEST(RegistryScriptParserTest, RefusesMalformedScriptsSayingWhereAndWhy) {
       {"'=' without a key", "HKCR { = s 'x' }", 1, 8, "expected a key or 'val', found '='"},
       {"a brace where a key belongs", "HKCR { { A } }", 1, 8, "expected a key or 'val', found '{'"},
       {"a NUL inside", std::string("HKCR { A\0B }", 12), 1, 9, "NUL byte"},
+      {"keys nested deeper than 64 levels", "HKCR {" + Repeat(" K {", 64), 1, 262, "nested too deeply"},
   };
   for (const BadScript& c : cases) {
     RegistryScript script;

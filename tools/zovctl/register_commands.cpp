@@ -32,12 +32,13 @@ std::string DescribeLoadError(DWORD error) {
 // An HRESULT as its code and, where known, what it means.
 std::string DescribeResult(HRESULT hr) {
   char code[16];
-  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(static_cast<DWORD>(hr)));
   std::string text = code;
   if (hr == E_OUTOFMEMORY) return text + " (out of memory)";
   if (hr == kClassRegistrationFailed) return text + " (the classes could not be registered)";
   if (hr == kTypeLibRegistrationFailed) return text + " (the type library could not be registered)";
   if (hr == DISP_E_EXCEPTION) return text + " (the module's registry script is malformed)";
+  if (hr == HRESULT_FROM_WIN32(ERROR_BADDB)) return text + " (the registry cannot be read)";
   if (HRESULT_FACILITY(hr) == FACILITY_WIN32)
     return text + " (" + DescribeError(static_cast<DWORD>(HRESULT_CODE(hr))) + ")";
   return text;
