@@ -38,12 +38,11 @@ HMODULE ServerModule() {
     if (ec) return HMODULE{};
 #endif
     HMODULE loaded = LoadLibraryA(ServerModulePath().c_str());
-#if !defined(_WIN32)
-    // Registered as a registration tool does it; under Wine regsvr32 has done so.
+    // Registered as a registration tool does it. Under Wine regsvr32 has done so before, but the
+    // prefix's registry is shared with other areas' tests, which may have unregistered it since.
     auto registerServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
         reinterpret_cast<void*>(GetProcAddress(loaded, "DllRegisterServer")));
     if (!registerServer || registerServer() != S_OK) return HMODULE{};
-#endif
     return loaded;
   }();
   return module;
