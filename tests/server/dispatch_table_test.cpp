@@ -103,6 +103,47 @@ zov::com_ptr<ITypeLib> ModuleTypeLibrary() {
   return library;
 }
 
+// The library's identity as registration and LoadRegTypeLib use it: GUID, version, locale, and
+// the help strings of the library and its types.
+TEST(DispatchTableTest, LibraryAttributesAreTheHeadersOnes) {
+  zov::com_ptr<ITypeLib> library = ModuleTypeLibrary();
+  ASSERT_TRUE(library);
+  TLIBATTR* attr = nullptr;
+  ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+  EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_ZOVSERVERLib));
+  EXPECT_EQ(attr->wMajorVerNum, 1);
+  EXPECT_EQ(attr->wMinorVerNum, 0);
+  EXPECT_EQ(attr->lcid, 0x409u);
+  library->ReleaseTLibAttr(attr);
+
+  zov::unique_bstr name, help;
+  ASSERT_EQ(library->GetDocumentation(-1, name.put(), help.put(), nullptr, nullptr), S_OK);
+  EXPECT_EQ(Narrow(name.get()), "ZOVSERVERLib");
+  EXPECT_EQ(Narrow(help.get()), "ZOVServer 1.0 Type Library");
+
+  struct TypeCase {
+    const GUID* guid;
+    const char* name;
+    const char* help;
+  };
+  const TypeCase cases[] = {
+      {&CLSID_CZOVServer, "CZOVServer", "CZOVServer Class"},
+      {&DIID__ICZOVServerEvents, "_ICZOVServerEvents", "_ICZOVServerEvents Interface"},
+      {&IID_ICZOVServer, "ICZOVServer", "ICZOVServer Interface"},
+  };
+  for (const TypeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    zov::com_ptr<ITypeInfo> info;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(*c.guid, info.put()), S_OK);
+    zov::unique_bstr typeName, typeHelp;
+    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, typeName.put(), typeHelp.put(), nullptr,
+                                     nullptr),
+              S_OK);
+    EXPECT_EQ(Narrow(typeName.get()), c.name);
+    EXPECT_EQ(Narrow(typeHelp.get()), c.help);
+  }
+}
+
 TEST(DispatchTableTest, MembersAreTheTypeLibrarysOnes) {
   zov::com_ptr<ITypeLib> library = ModuleTypeLibrary();
   ASSERT_TRUE(library);
