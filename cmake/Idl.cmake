@@ -41,8 +41,11 @@ function(zov_add_idl target idl)
       message(FATAL_ERROR "stdole2.tlb (from Wine) is needed to build type libraries")
     endif()
     add_custom_command(OUTPUT ${out}/${base}.tlb
-        COMMAND ${ZOV_WIDL} ${common} -L${ZOV_STDOLE2_DIR} -t -o ${out}/${base}.tlb ${idl}
-        DEPENDS ${idl} ${ZOV_IDL_IMPORTS}/oaidl.idl VERBATIM)
+        COMMAND ${CMAKE_COMMAND} -DWIDL=${ZOV_WIDL}
+                "-DARGS=${common};-L${ZOV_STDOLE2_DIR};-t;-o;${out}/${base}.tlb;${idl}"
+                -P ${CMAKE_SOURCE_DIR}/cmake/RunWidl.cmake
+        DEPENDS ${idl} ${ZOV_IDL_IMPORTS}/oaidl.idl ${CMAKE_SOURCE_DIR}/cmake/RunWidl.cmake
+        VERBATIM)
     add_custom_target(${target}_tlb DEPENDS ${out}/${base}.tlb)
     add_dependencies(${target} ${target}_tlb)
     set_target_properties(${target} PROPERTIES ZOV_TYPELIB ${out}/${base}.tlb)
