@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "zov/com_ptr.h"
+
 namespace zov::com {
 
 ComModule& Module() {
@@ -21,9 +23,10 @@ void ComModule::Init(ObjectMapEntry* map, HINSTANCE instance, const GUID* libid)
 void ComModule::Term() {
   for (ObjectMapEntry* entry = map_; entry && entry->clsid; ++entry) {
     // The map's own reference: the factory goes when no client holds it any more.
-    if (IUnknown* factory = entry->classObject) {
+    if (entry->classObject) {
+      zov::com_ptr<IUnknown> factory;
+      factory.attach(entry->classObject);
       entry->classObject = nullptr;
-      factory->Release();
     }
     if (entry->objectMain) entry->objectMain(false);
   }

@@ -86,7 +86,7 @@ bool NcVar::Bind(BSTR ncName) noexcept {
 }
 
 HRESULT NcVar::ReadVariable(const char* path, VARIANT* values, BSTR ncName) noexcept {
-  if (values) VariantClear(values);
+  if (values) unique_variant().attach(values);  // the caller's old value goes
   if (!path || !values) return E_POINTER;
   if (!Bind(ncName)) return static_cast<HRESULT>(-1);
 
