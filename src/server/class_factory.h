@@ -5,6 +5,10 @@
 // reference for as long as the module lives; a client's reference holds the module: when the
 // count rises from 1 to 2 the module's lock count rises, when it falls from 2 to 1 it falls again,
 // and at 0 the factory is destroyed.
+//
+// A class object that answers further interfaces derives from ClassFactory: its QueryInterface
+// answers its own interfaces and passes every other IID on to ClassFactory's, and its AddRef and
+// Release are ClassFactory's (one count for all its interfaces).
 #pragma once
 
 #include "server/com_module.h"
@@ -12,7 +16,7 @@
 
 namespace zov::com {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory : public IClassFactory {
  public:
   // A ClassObjectCreator for ObjectMapEntry::createClassObject. E_OUTOFMEMORY when the factory
   // cannot be allocated; otherwise the result of its QueryInterface for `riid` (the factory is
@@ -30,12 +34,18 @@ class ClassFactory final : public IClassFactory {
   // Raises the module's lock count for a non-zero `lock`, lowers it otherwise; S_OK.
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
- private:
+ protected:
   explicit ClassFactory(InstanceCreator create);
-  ~ClassFactory();
+  virtual ~ClassFactory();
   ClassFactory(const ClassFactory&) = delete;
   ClassFactory& operator=(const ClassFactory&) = delete;
 
+  // Makes an instance of the class: the instance creator the factory was made with.
+  HRESULT MakeInstance(IUnknown* outer, REFIID riid, void** ppv) {
+    return create_(outer, riid, ppv);
+  }
+
+ private:
   InstanceCreator create_;
   ULONG refs_ = 0;
   CRITICAL_SECTION lock_;

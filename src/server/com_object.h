@@ -7,14 +7,19 @@
 //   static const zov::com::InterfaceEntry<T>* InterfaceMap();
 //
 // an array ended by an entry with a null iid. QueryInterface looks the IID up in the map in
-// order; IID_IUnknown is answered with the first entry, which is the object's identity.
+// order; IID_IUnknown is answered with the first entry, which is the object's identity. An
+// entry's function may return null for an interface the object answers only in some states (the
+// first entry's never does): QueryInterface then fails with E_NOINTERFACE.
 //
 // CreateInstance<T> is the instance creator for the module's object map: without an outer unknown
-// it makes a ComObject<T>, with one an AggregateObject<T> whose inner unknown it returns. Every
+// it makes a ComObject<T>, with one an AggregateObject<T> whose inner unknown it returns.
+// CreateObject<T>(riid, ppv, args...) makes a stand-alone object whose constructor takes
+// arguments (an object the module hands out itself rather than through a class factory). Every
 // live object holds the module (its lock count).
 #pragma once
 
 #include <new>
+#include <utility>
 
 #include "server/com_module.h"
 #include "zov/win32.h"
@@ -60,7 +65,7 @@ HRESULT InternalQueryInterface(T* object, REFIID riid, void** ppv) {
       }
     }
   }
-  if (!found) {
+  if (!found) {  // not in the map, or not answered by the object in its present state
     *ppv = nullptr;
     return E_NOINTERFACE;
   }
@@ -69,11 +74,15 @@ HRESULT InternalQueryInterface(T* object, REFIID riid, void** ppv) {
   return S_OK;
 }
 
-// A stand-alone object of class T.
+// A stand-alone object of class T, constructed from the arguments given (none for a class with a
+// default constructor). The module is held once T is constructed.
 template <class T>
 class ComObject final : public T {
  public:
-  ComObject() { Module().Lock(); }
+  template <class... Args>
+  explicit ComObject(Args&&... args) : T(std::forward<Args>(args)...) {
+    Module().Lock();
+  }
   ~ComObject() { Module().Unlock(); }
   ComObject(const ComObject&) = delete;
   ComObject& operator=(const ComObject&) = delete;
@@ -145,15 +154,30 @@ HRESULT QueryNewObject(Object* object, REFIID riid, void** ppv) {
   return hr;
 }
 
+// Makes a stand-alone object of class T, constructed from `args`, and stores its interface `riid`
+// in *ppv. E_POINTER for a null ppv (nothing is made), which is otherwise set to null first;
+// E_OUTOFMEMORY when the object cannot be allocated or T's constructor throws std::bad_alloc;
+// the QueryInterface failure otherwise (the object is then destroyed).
+template <class T, class... Args>
+HRESULT CreateObject(REFIID riid, void** ppv, Args&&... args) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  try {
+    return QueryNewObject(new ComObject<T>(std::forward<Args>(args)...), riid, ppv);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
 // The instance creator of class T (see InstanceCreator). The class factory has already refused an
 // outer unknown with an interface other than IID_IUnknown.
 template <class T>
 HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
+  if (!outer) return CreateObject<T>(riid, ppv);
   try {
-    if (outer) return QueryNewObject(new AggregateObject<T>(outer), riid, ppv);
-    return QueryNewObject(new ComObject<T>(), riid, ppv);
+    return QueryNewObject(new AggregateObject<T>(outer), riid, ppv);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }

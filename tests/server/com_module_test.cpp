@@ -1,10 +1,12 @@
 // The module support on its own: object map and class-factory cache, the factory's IUnknown and
 // lock-count transitions, instance creation plain and aggregated, registration over the map and
-// the clean-up at module end. A probe class stands in for the module's classes; the test program
+// the clean-up at module end, objects made with constructor arguments and interfaces an object
+// answers only in some states. Probe classes stand in for the module's classes; the test program
 // itself plays the module.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "server/class_factory.h"
@@ -24,8 +26,15 @@ const CLSID CLSID_Probe = {0x5e3c1a21, 0x8d4b, 0x4c6f, {0x9a, 0x1e, 0x2b, 0x7d, 
 // {5E3C1A22-8D4B-4C6F-9A1E-2B7D0C4F6E81}
 const CLSID CLSID_Other = {0x5e3c1a22, 0x8d4b, 0x4c6f, {0x9a, 0x1e, 0x2b, 0x7d, 0x0c, 0x4f, 0x6e, 0x81}};
 
+// {5E3C1A23-8D4B-4C6F-9A1E-2B7D0C4F6E81}
+const IID IID_IProbeLabel = {
+    0x5e3c1a23, 0x8d4b, 0x4c6f, {0x9a, 0x1e, 0x2b, 0x7d, 0x0c, 0x4f, 0x6e, 0x81}};
+
 struct IProbe : public IUnknown {
   virtual LONG STDMETHODCALLTYPE Live() = 0;
+};
+struct IProbeLabel : public IUnknown {
+  virtual const char* STDMETHODCALLTYPE Label() = 0;
 };
 
 int g_probesAlive = 0;
@@ -40,6 +49,54 @@ class Probe : public IProbe, public zov::com::ObjectRoot {
         {&IID_IProbe, &zov::com::InterfaceOf<Probe, IProbe>}, {nullptr, nullptr}};
     return map;
   }
+};
+
+// A probe made from constructor arguments: its label, and whether it answers IProbeLabel.
+class LabelledProbe : public IProbe, public IProbeLabel, public zov::com::ObjectRoot {
+ public:
+  LabelledProbe(std::string label, bool labelled) : label_(std::move(label)), labelled_(labelled) {
+    ++g_probesAlive;
+  }
+  virtual ~LabelledProbe() { --g_probesAlive; }
+  LONG STDMETHODCALLTYPE Live() override { return g_probesAlive; }
+  const char* STDMETHODCALLTYPE Label() override { return label_.c_str(); }
+  static const zov::com::InterfaceEntry<LabelledProbe>* InterfaceMap() {
+    static const zov::com::InterfaceEntry<LabelledProbe> map[] = {
+        {&IID_IProbe, &zov::com::InterfaceOf<LabelledProbe, IProbe>},
+        {&IID_IProbeLabel, &LabelOf},
+        {nullptr, nullptr}};
+    return map;
+  }
+
+ private:
+  static IUnknown* LabelOf(LabelledProbe* probe) {
+    return probe->labelled_ ? static_cast<IProbeLabel*>(probe) : nullptr;
+  }
+  std::string label_;
+  bool labelled_;
+};
+
+// A class object that answers IProbe besides IClassFactory, the way a module's class object may
+// answer more than IClassFactory.
+int g_probingFactoriesGone = 0;
+class ProbingFactory final : public zov::com::ClassFactory, public IProbe {
+ public:
+  explicit ProbingFactory(zov::com::InstanceCreator create) : ClassFactory(create) {}
+  ~ProbingFactory() override { ++g_probingFactoriesGone; }
+  static HRESULT Create(zov::com::InstanceCreator create, REFIID riid, void** ppv) {
+    return zov::com::QueryNewObject(new ProbingFactory(create), riid, ppv);
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv && IsEqualIID(riid, IID_IProbe)) {
+      *ppv = static_cast<IProbe*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return ClassFactory::QueryInterface(riid, ppv);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ClassFactory::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return ClassFactory::Release(); }
+  LONG STDMETHODCALLTYPE Live() override { return g_probesAlive; }
 };
 
 // An outer object that counts what its inner object delegates to it.
@@ -216,6 +273,90 @@ TEST_F(ComModuleTest, LockServerHoldsTheModule) {
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   EXPECT_EQ(Module().LockCount(), 1);
+}
+
+TEST_F(ComModuleTest, CreateObjectWithArguments) {
+  struct Case {
+    const char* what;
+    bool labelled;
+    const IID* iid;
+    HRESULT hr;
+  } cases[] = {
+      {"its first interface", true, &IID_IProbe, S_OK},
+      {"IUnknown", false, &IID_IUnknown, S_OK},
+      {"an interface answered in its state", true, &IID_IProbeLabel, S_OK},
+      {"an interface not answered in its state", false, &IID_IProbeLabel, E_NOINTERFACE},
+      {"an interface it lacks", true, &IID_IDispatch, E_NOINTERFACE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string label = "kept";
+    void* out = &out;
+    EXPECT_EQ(zov::com::CreateObject<LabelledProbe>(*c.iid, &out, label, c.labelled), c.hr);
+    EXPECT_EQ(label, "kept");  // an lvalue argument is copied
+    if (c.hr == S_OK) {
+      EXPECT_EQ(g_probesAlive, 1);
+      EXPECT_EQ(Module().LockCount(), 1);
+      com_ptr<IUnknown> object;
+      object.attach(static_cast<IUnknown*>(out));
+      com_ptr<IProbeLabel> labelled = object.query<IProbeLabel>(IID_IProbeLabel);
+      EXPECT_EQ(static_cast<bool>(labelled), c.labelled);
+      if (labelled) {
+        EXPECT_STREQ(labelled->Label(), "kept");
+      }
+    } else {
+      EXPECT_EQ(out, nullptr);
+    }
+    EXPECT_EQ(g_probesAlive, 0);
+    EXPECT_EQ(Module().LockCount(), 0);
+  }
+  EXPECT_EQ(zov::com::CreateObject<LabelledProbe>(IID_IProbe, nullptr, std::string("x"), true),
+            E_POINTER);
+  EXPECT_EQ(g_probesAlive, 0);
+  EXPECT_EQ(Module().LockCount(), 0);
+}
+
+TEST_F(ComModuleTest, AnInterfaceNotAnsweredNowLeavesTheObjectAlone) {
+  com_ptr<IProbe> probe;
+  ASSERT_EQ(zov::com::CreateObject<LabelledProbe>(IID_IProbe, probe.put_void(),
+                                                  std::string("moved"), false),
+            S_OK);
+  void* out = &out;
+  EXPECT_EQ(probe->QueryInterface(IID_IProbeLabel, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+  com_ptr<IUnknown> identity = probe.query<IUnknown>(IID_IUnknown);
+  EXPECT_EQ(identity.get(), static_cast<IUnknown*>(probe.get()));
+  identity.reset();
+  EXPECT_EQ(probe->AddRef(), 2u);  // the failed query took no reference
+  EXPECT_EQ(probe->Release(), 1u);
+  EXPECT_EQ(probe->Live(), 1);
+}
+
+TEST_F(ComModuleTest, DerivedClassObjectKeepsOneCountForAllItsInterfaces) {
+  g_probingFactoriesGone = 0;
+  com_ptr<IUnknown> mapReference;  // the first reference, as the object map holds it
+  ASSERT_EQ(ProbingFactory::Create(&zov::com::CreateInstance<Probe>, IID_IUnknown,
+                                   mapReference.put_void()),
+            S_OK);
+  EXPECT_EQ(Module().LockCount(), 0);
+  com_ptr<IProbe> probe = mapReference.query<IProbe>(IID_IProbe);
+  ASSERT_TRUE(probe);
+  EXPECT_EQ(Module().LockCount(), 1);  // a client's reference holds the module
+  com_ptr<IClassFactory> factory = probe.query<IClassFactory>(IID_IClassFactory);
+  ASSERT_TRUE(factory);
+  EXPECT_EQ(Module().LockCount(), 1);  // one count for both interfaces
+  EXPECT_EQ(factory.query<IUnknown>(IID_IUnknown).get(), mapReference.get());
+  com_ptr<IProbe> made;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IProbe, made.put_void()), S_OK);
+  EXPECT_EQ(probe->Live(), 1);
+  made.reset();
+  factory.reset();
+  EXPECT_EQ(Module().LockCount(), 1);
+  probe.reset();
+  EXPECT_EQ(Module().LockCount(), 0);
+  EXPECT_EQ(g_probingFactoriesGone, 0);
+  mapReference.reset();
+  EXPECT_EQ(g_probingFactoriesGone, 1);  // destroyed as the class it is
 }
 
 int g_updates = 0;
