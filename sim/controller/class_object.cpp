@@ -2,107 +2,67 @@
 
 #include <new>
 
-#include "com_support.h"
 #include "directory_object.h"
 #include "domain_stream.h"
 #include "name_moniker.h"
 #include "nc_variables.h"
+#include "server/class_factory.h"
+#include "server/com_object.h"
 #include "zov/com_ptr.h"
 
 namespace zov::sim {
 namespace {
 
-class ParsingClassObject final : public IClassFactory, public IParseDisplayName {
+// The class factory of the module (its reference count, its hold on the module, CreateInstance and
+// LockServer), answering IParseDisplayName as well.
+class ParsingClassObject final : public com::ClassFactory, public IParseDisplayName {
  public:
-  explicit ParsingClassObject(com::InstanceCreator create) : create_(create) {
-    InitializeCriticalSection(&lock_);
-  }
-  ~ParsingClassObject() { DeleteCriticalSection(&lock_); }
-  ParsingClassObject(const ParsingClassObject&) = delete;
-  ParsingClassObject& operator=(const ParsingClassObject&) = delete;
+  explicit ParsingClassObject(com::InstanceCreator create) : ClassFactory(create) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory))
-      return HandOut<IClassFactory>(this, ppv);
-    if (IsEqualIID(riid, IID_IParseDisplayName)) return HandOut<IParseDisplayName>(this, ppv);
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override {
-    EnterCriticalSection(&lock_);
-    ULONG refs = ++refs_;
-    if (refs == 2) com::Module().Lock();
-    LeaveCriticalSection(&lock_);
-    return refs;
-  }
-  ULONG STDMETHODCALLTYPE Release() override {
-    EnterCriticalSection(&lock_);
-    ULONG refs = --refs_;
-    if (refs == 1) com::Module().Unlock();
-    LeaveCriticalSection(&lock_);
-    if (refs == 0) delete this;
-    return refs;
-  }
-
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    return create_(nullptr, riid, ppv);
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) {
-      com::Module().Lock();
-    } else {
-      com::Module().Unlock();
+    if (ppv && IsEqualIID(riid, IID_IParseDisplayName)) {
+      *ppv = static_cast<IParseDisplayName*>(this);
+      AddRef();
+      return S_OK;
     }
-    return S_OK;
+    return ClassFactory::QueryInterface(riid, ppv);
   }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ClassFactory::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return ClassFactory::Release(); }
 
   HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx* pbc, LPOLESTR name, ULONG* pchEaten,
                                              IMoniker** ppmkOut) override {
     if (pchEaten) *pchEaten = 0;
     if (ppmkOut) *ppmkOut = nullptr;
     com_ptr<IParseDisplayName> parser;
-    HRESULT hr = create_(nullptr, IID_IParseDisplayName, parser.put_void());
+    HRESULT hr = MakeInstance(nullptr, IID_IParseDisplayName, parser.put_void());
     if (FAILED(hr)) return hr;
     return parser->ParseDisplayName(pbc, name, pchEaten, ppmkOut);
   }
-
- private:
-  com::InstanceCreator create_;
-  ULONG refs_ = 0;
-  CRITICAL_SECTION lock_;
 };
 
 // The parser of one class: which names it takes and how its monikers bind.
 template <const CLSID& Clsid, bool (*Accept)(const std::string&), BindFunction Bind>
-class Parser final : public IParseDisplayName, private RefCounted {
+class Parser : public IParseDisplayName, public com::ObjectRoot {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IParseDisplayName))
-      return HandOut<IParseDisplayName>(this, ppv);
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+  static const com::InterfaceEntry<Parser>* InterfaceMap() {
+    static const com::InterfaceEntry<Parser> map[] = {
+        {&IID_IParseDisplayName, &com::InterfaceOf<Parser, IParseDisplayName>},
+        {nullptr, nullptr}};
+    return map;
   }
-  ZOV_SIM_REFCOUNT
 
   HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx*, LPOLESTR name, ULONG* pchEaten,
                                              IMoniker** ppmkOut) override {
     return ParseWholeName(Clsid, name, Accept, Bind, pchEaten, ppmkOut);
   }
 
+  // The instance creator: a parser cannot be aggregated.
   static HRESULT Create(IUnknown* outer, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    Parser* parser = new (std::nothrow) Parser();
-    if (!parser) return E_OUTOFMEMORY;
-    HRESULT hr = parser->QueryInterface(riid, ppv);
-    parser->Release();
-    return hr;
+    return com::CreateObject<Parser>(riid, ppv);
   }
 };
 
@@ -113,9 +73,7 @@ HRESULT CreateParsingClassObject(com::InstanceCreator create, REFIID riid, void*
   *ppv = nullptr;
   ParsingClassObject* object = new (std::nothrow) ParsingClassObject(create);
   if (!object) return E_OUTOFMEMORY;
-  HRESULT hr = object->QueryInterface(riid, ppv);
-  if (FAILED(hr)) delete object;
-  return hr;
+  return com::QueryNewObject(object, riid, ppv);
 }
 
 HRESULT CreateNamespaceParser(IUnknown* outer, REFIID riid, void** ppv) {

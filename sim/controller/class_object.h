@@ -8,9 +8,9 @@
 
 namespace zov::sim {
 
-// A ClassObjectCreator for the module's object map: the class object delegates ParseDisplayName to
-// a parser made by `create`. Its references follow the module's rule for class factories: the
-// map's own reference does not hold the module, each further one does.
+// A ClassObjectCreator for the module's object map: the module's class factory
+// (server/class_factory.h), answering IParseDisplayName as well, which it delegates to a parser
+// made by `create`.
 HRESULT CreateParsingClassObject(com::InstanceCreator create, REFIID riid, void** ppv);
 
 // Instance creators: a parser of one class (no aggregation).

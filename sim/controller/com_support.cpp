@@ -2,12 +2,7 @@
 
 #include <vector>
 
-#include "server/com_module.h"
-
 namespace zov::sim {
-
-void LockModule() { com::Module().Lock(); }
-void UnlockModule() { com::Module().Unlock(); }
 
 bool ToAnsi(LPCOLESTR text, std::string* out) {
   out->clear();

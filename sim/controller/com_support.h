@@ -1,5 +1,6 @@
-// What the virtual controller's COM objects share: the module's lock count, text conversions
-// between BSTR/OLE strings and ANSI, and the reference counting of heap objects.
+// What the virtual controller's COM objects share: text conversions between BSTR/OLE strings and
+// ANSI, and the IDispatch of objects that are used through their virtual tables only. Their
+// IUnknown, reference count and hold on the module come from zov::com (server/com_object.h).
 #pragma once
 
 #include <string>
@@ -8,11 +9,6 @@
 #include "zov/win32.h"
 
 namespace zov::sim {
-
-// The module's count of live objects and server locks (the module state's lock count);
-// DllCanUnloadNow reports S_OK at 0.
-void LockModule();
-void UnlockModule();
 
 // ANSI (the process code page) from an OLE string; empty for null. False when it cannot be
 // converted.
@@ -23,37 +19,29 @@ BSTR ToBstr(const std::string& text);
 // A BSTR copy for an out-parameter: S_OK, or E_OUTOFMEMORY with *out null.
 HRESULT ReturnBstr(const std::string& text, BSTR* out);
 
-// The references of a heap object: counted from 1, the object deleted at 0, the module held while
-// it lives. The derived class answers QueryInterface through Find.
-class RefCounted {
+// IDispatch for an object whose dual interfaces (`Interfaces`, each derived from IDispatch) are
+// called through their virtual tables only: no type information (GetTypeInfoCount gives 0), no
+// names and no Invoke (E_NOTIMPL, out-parameters cleared). The object derives from this instead of
+// from its interfaces; the one stub serves them all.
+template <class... Interfaces>
+class VtableOnlyDispatch : public Interfaces... {
  public:
-  RefCounted() { LockModule(); }
-  virtual ~RefCounted() { UnlockModule(); }
-  RefCounted(const RefCounted&) = delete;
-  RefCounted& operator=(const RefCounted&) = delete;
-
- protected:
-  ULONG AddRefImpl() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG ReleaseImpl() {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
+    if (!pctinfo) return E_POINTER;
+    *pctinfo = 0;
+    return S_OK;
   }
-
- private:
-  LONG refs_ = 1;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+    if (ppTInfo) *ppTInfo = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    return E_NOTIMPL;
+  }
 };
-
-#define ZOV_SIM_REFCOUNT                                                  \
-  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }     \
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
-
-// Hands out interface `I` of `object` (an IUnknown-derived pointer), with a reference.
-template <typename I, typename T>
-HRESULT HandOut(T* object, void** ppv) {
-  *ppv = static_cast<I*>(object);
-  static_cast<I*>(object)->AddRef();
-  return S_OK;
-}
 
 }  // namespace zov::sim

@@ -7,6 +7,7 @@
 
 #include "com_support.h"
 #include "controller_state.h"
+#include "server/com_object.h"
 #include "zov/unique_safearray.h"
 #include "zov/unique_variant.h"
 
@@ -76,39 +77,19 @@ HRESULT TripleOf(long long value, VARIANT* out) {
   return S_OK;
 }
 
-class DirectoryObject final : public IADs, public IADsContainer, private RefCounted {
+// An object of the namespace. Folders answer IADsContainer as well.
+class DirectoryObject : public VtableOnlyDispatch<IADs, IADsContainer>, public com::ObjectRoot {
  public:
   DirectoryObject(std::string folder, DomainName name, bool isDirectory)
       : folder_(std::move(folder)), name_(std::move(name)), isDirectory_(isDirectory) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, IID_IADs))
-      return HandOut<IADs>(this, ppv);
-    if (isDirectory_ && IsEqualIID(riid, IID_IADsContainer))
-      return HandOut<IADsContainer>(this, ppv);
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ZOV_SIM_REFCOUNT
-
-  // IDispatch: the objects are used through their virtual tables only.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
+  static const com::InterfaceEntry<DirectoryObject>* InterfaceMap() {
+    static const com::InterfaceEntry<DirectoryObject> map[] = {
+        {&IID_IADs, &com::InterfaceOf<DirectoryObject, IADs>},
+        {&IID_IDispatch, &com::InterfaceOf<DirectoryObject, IADs>},
+        {&IID_IADsContainer, &ContainerOf},
+        {nullptr, nullptr}};
+    return map;
   }
 
   // IADs
@@ -284,6 +265,11 @@ class DirectoryObject final : public IADs, public IADsContainer, private RefCoun
                                reinterpret_cast<void**>(out));
   }
 
+  // IADsContainer for a folder; a file has none.
+  static IUnknown* ContainerOf(DirectoryObject* object) {
+    return object->isDirectory_ ? static_cast<IADsContainer*>(object) : nullptr;
+  }
+
   std::string folder_;
   DomainName name_;
   bool isDirectory_;
@@ -311,12 +297,8 @@ HRESULT BindNamespaceObject(const std::string& displayName, REFIID riid, void** 
   Presence p = Look(folder, name);
   if (!Exists(name, p)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   const bool isDirectory = Chosen(name, p).isDirectory;
-  DirectoryObject* object =
-      new (std::nothrow) DirectoryObject(folder, std::move(name), isDirectory);
-  if (!object) return E_OUTOFMEMORY;
-  HRESULT hr = object->QueryInterface(riid, ppv);
-  object->Release();
-  return hr;
+  return com::CreateObject<DirectoryObject>(riid, ppv, std::move(folder), std::move(name),
+                                            isDirectory);
 }
 
 }  // namespace zov::sim

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "com_support.h"
 #include "controller_state.h"
 #include "host_components.h"
+#include "server/com_object.h"
 #include "virtual_controller.h"
 #include "zov/com_ptr.h"
 #include "zov/unique_safearray.h"
@@ -23,24 +25,26 @@ namespace {
 // The server whose Cancel the stream calls, and what those calls gave. One per module: the host
 // program sets it once for all the domain objects the server binds.
 struct CancelHook {
-  ICZOVServer* target = nullptr;  // one reference, or null
+  com_ptr<ICZOVServer> target;  // empty when no target is set
   LONG calls = 0;
   HRESULT lastHr = S_OK;
   LONG lastResult = 0;
 };
-CancelHook g_hook;
-
-void SetTarget(ICZOVServer* target) {
-  if (target) target->AddRef();
-  ICZOVServer* old = g_hook.target;
-  g_hook.target = target;
-  if (old) old->Release();
-}
+// The hook is never destroyed, so that a target still set when the process ends is not released
+// then: the target's module may already be gone. DllMain drops it when the module is unloaded
+// (DropCancelTarget): released at FreeLibrary, abandoned at process end.
+union HookStorage {
+  HookStorage() : hook() {}
+  ~HookStorage() {}
+  CancelHook hook;
+};
+HookStorage g_hookStorage;
+CancelHook& g_hook = g_hookStorage.hook;
 
 // Calls the target's Cancel and records the call in the module and in controller.ini.
 void CallCancel(const std::string& folder) {
-  com_ptr<ICZOVServer> target;
-  target.copy_from(g_hook.target);
+  // A reference of its own: the target stays alive even if Cancel leads to a new target being set.
+  com_ptr<ICZOVServer> target = g_hook.target;
   if (!target) return;
   LONG result = 0;
   HRESULT hr = target->Cancel(&result);
@@ -50,19 +54,20 @@ void CallCancel(const std::string& folder) {
   RecordCancelCall(folder, hr);
 }
 
-class DomainObject final : public ITeskDomainFile, public IVirtualController, private RefCounted {
+class DomainObject : public ITeskDomainFile, public IVirtualController, public com::ObjectRoot {
  public:
-  ~DomainObject() override { CloseFile(); }
+  DomainObject() = default;
+  ~DomainObject() { CloseFile(); }
+  DomainObject(const DomainObject&) = delete;
+  DomainObject& operator=(const DomainObject&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ITeskDomainFile))
-      return HandOut<ITeskDomainFile>(this, ppv);
-    if (IsEqualIID(riid, IID_IVirtualController)) return HandOut<IVirtualController>(this, ppv);
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+  static const com::InterfaceEntry<DomainObject>* InterfaceMap() {
+    static const com::InterfaceEntry<DomainObject> map[] = {
+        {&IID_ITeskDomainFile, &com::InterfaceOf<DomainObject, ITeskDomainFile>},
+        {&IID_IVirtualController, &com::InterfaceOf<DomainObject, IVirtualController>},
+        {nullptr, nullptr}};
+    return map;
   }
-  ZOV_SIM_REFCOUNT
 
   // ITeskDomainFile
   HRESULT STDMETHODCALLTYPE Open(BSTR bstrPath, LONG lMode) override {
@@ -127,14 +132,13 @@ class DomainObject final : public ITeskDomainFile, public IVirtualController, pr
 
   // IVirtualController
   HRESULT STDMETHODCALLTYPE SetCancelTarget(IUnknown* pServer) override {
-    if (!pServer) {
-      SetTarget(nullptr);
-      return S_OK;
-    }
     com_ptr<ICZOVServer> server;
-    HRESULT hr = pServer->QueryInterface(IID_ICZOVServer, server.put_void());
-    if (FAILED(hr)) return hr;
-    SetTarget(server.get());
+    if (pServer) {
+      HRESULT hr = pServer->QueryInterface(IID_ICZOVServer, server.put_void());
+      if (FAILED(hr)) return hr;
+    }
+    // The old target is released only after the new one is in place.
+    g_hook.target = std::move(server);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetCancelCalls(LONG* plCalls, HRESULT* phrLast,
@@ -168,19 +172,15 @@ bool IsDomainName(const std::string& displayName) {
 }
 
 HRESULT BindDomainObject(const std::string&, REFIID riid, void** ppv) {
-  *ppv = nullptr;
-  DomainObject* object = new (std::nothrow) DomainObject();
-  if (!object) return E_OUTOFMEMORY;
-  HRESULT hr = object->QueryInterface(riid, ppv);
-  object->Release();
-  return hr;
+  return com::CreateObject<DomainObject>(riid, ppv);
 }
 
 void DropCancelTarget(bool releaseIt) {
   if (releaseIt) {
-    SetTarget(nullptr);
+    g_hook.target.reset();
   } else {
-    g_hook.target = nullptr;
+    // Abandoned: the object it points to may belong to a module that is already unloaded.
+    static_cast<void>(g_hook.target.detach());
   }
 }
 

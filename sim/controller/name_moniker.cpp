@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
+
+#include "server/com_object.h"
 
 namespace zov::sim {
 namespace {
@@ -9,20 +12,19 @@ namespace {
 // The value of MK_S_REDUCED_TO_SELF (not named on every platform).
 constexpr HRESULT kReducedToSelf = 0x000401E2;
 
-class NameMoniker final : public IMoniker, private RefCounted {
+class NameMoniker : public IMoniker, public com::ObjectRoot {
  public:
   NameMoniker(const CLSID& provider, std::string name, BindFunction bind)
       : provider_(provider), name_(std::move(name)), bind_(bind) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPersist) ||
-        IsEqualIID(riid, IID_IPersistStream) || IsEqualIID(riid, IID_IMoniker))
-      return HandOut<IMoniker>(this, ppv);
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+  static const com::InterfaceEntry<NameMoniker>* InterfaceMap() {
+    static const com::InterfaceEntry<NameMoniker> map[] = {
+        {&IID_IMoniker, &com::InterfaceOf<NameMoniker, IMoniker>},
+        {&IID_IPersist, &com::InterfaceOf<NameMoniker, IMoniker>},
+        {&IID_IPersistStream, &com::InterfaceOf<NameMoniker, IMoniker>},
+        {nullptr, nullptr}};
+    return map;
   }
-  ZOV_SIM_REFCOUNT
 
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) override {
     if (!pClassID) return E_POINTER;
@@ -118,8 +120,8 @@ class NameMoniker final : public IMoniker, private RefCounted {
 
 HRESULT CreateNameMoniker(const CLSID& provider, const std::string& displayName, BindFunction bind,
                           IMoniker** out) {
-  *out = new (std::nothrow) NameMoniker(provider, displayName, bind);
-  return *out ? S_OK : E_OUTOFMEMORY;
+  return com::CreateObject<NameMoniker>(IID_IMoniker, reinterpret_cast<void**>(out), provider,
+                                        displayName, bind);
 }
 
 HRESULT ParseWholeName(const CLSID& provider, LPOLESTR name, bool (*accept)(const std::string&),

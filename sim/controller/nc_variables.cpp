@@ -1,11 +1,13 @@
 #include "nc_variables.h"
 
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "com_support.h"
 #include "controller_state.h"
 #include "host_components.h"
+#include "server/com_object.h"
 #include "zov/unique_safearray.h"
 #include "zov/unique_variant.h"
 
@@ -129,36 +131,17 @@ HRESULT NamesOf(const VARIANT& names, std::vector<std::string>* out) {
   return S_OK;
 }
 
-class VariablesObject final : public ITeskVar, private RefCounted {
+class VariablesObject : public VtableOnlyDispatch<ITeskVar>, public com::ObjectRoot {
  public:
   VariablesObject(std::string folder, std::string ncu)
       : folder_(std::move(folder)), ncu_(std::move(ncu)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, IID_ITeskVar))
-      return HandOut<ITeskVar>(this, ppv);
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ZOV_SIM_REFCOUNT
-
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
+  static const com::InterfaceEntry<VariablesObject>* InterfaceMap() {
+    static const com::InterfaceEntry<VariablesObject> map[] = {
+        {&IID_ITeskVar, &com::InterfaceOf<VariablesObject, ITeskVar>},
+        {&IID_IDispatch, &com::InterfaceOf<VariablesObject, ITeskVar>},
+        {nullptr, nullptr}};
+    return map;
   }
 
   HRESULT STDMETHODCALLTYPE Read(VARIANT vNames, VARIANT*, LONG, VARIANT* pvValues,
@@ -244,11 +227,7 @@ HRESULT BindVariablesObject(const std::string& displayName, REFIID riid, void** 
   if (folder.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
   if (ncu.empty()) ncu = DefaultNcu(folder);
   if (!NcuExists(folder, ncu)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  VariablesObject* object = new (std::nothrow) VariablesObject(folder, ncu);
-  if (!object) return E_OUTOFMEMORY;
-  HRESULT hr = object->QueryInterface(riid, ppv);
-  object->Release();
-  return hr;
+  return com::CreateObject<VariablesObject>(riid, ppv, std::move(folder), std::move(ncu));
 }
 
 }  // namespace zov::sim
