@@ -13,11 +13,10 @@ endif()
 
 target_include_directories(platform_com_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/modules)
 add_dependencies(platform_com_test zovtestsrv)
-if(NOT WIN32)
-  # Natively the test copies the module into its scratch machine and registers it itself.
-  target_compile_definitions(platform_com_test PRIVATE
-      ZOV_TEST_SERVER_BUILD_PATH="$<TARGET_FILE:zovtestsrv>")
-elseif(ZOV_RUN_WINDOWS_TESTS)
+# Natively the test copies the module into its scratch machine and registers it itself.
+target_compile_definitions(platform_com_test PRIVATE
+    ZOV_TEST_SERVER_BUILD_PATH="$<TARGET_FILE:zovtestsrv>")
+if(ZOV_RUN_WINDOWS_TESTS)
   # Under Wine the module is registered as on Windows, by regsvr32, around the test.
   add_test(NAME platform_com_register
            COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} regsvr32 /s $<TARGET_FILE:zovtestsrv>)

@@ -13,10 +13,9 @@
 #include <thread>
 #include <vector>
 
-#if !defined(_WIN32)
-#include <filesystem>
-#endif
-
+#include "class_keys.h"
+#include "module_install.h"
+#include "ole_text.h"
 #include "scratch.h"
 #include "test_server.h"
 
@@ -27,10 +26,10 @@ using zov::test::CLSID_ZovTestFactory;
 using zov::test::CLSID_ZovTestNamespace;
 using zov::test::IID_IZovTestObject;
 using zov::test::IZovTestObject;
-
-using OleString = std::basic_string<OLECHAR>;
-
-OleString Ole(const std::string& text) { return OleString(text.begin(), text.end()); }
+using zov::test::KeyExists;
+using zov::test::ModuleProc;
+using zov::test::Ole;
+using zov::test::OleString;
 
 std::string Narrow(LPCOLESTR text) {
   std::string out;
@@ -89,72 +88,28 @@ class TaskMemString {
   LPOLESTR p_ = nullptr;
 };
 
-// COM initialised for one scope of one thread.
-class Apartment {
- public:
-  explicit Apartment(DWORD model) : hr_(CoInitializeEx(nullptr, model)) {}
-  ~Apartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-  HRESULT result() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
-
 // Runs a piece of a test on a thread of its own, which starts without COM.
 void OnFreshThread(const std::function<void()>& body) {
   std::thread thread(body);
   thread.join();
 }
 
-template <class Fn>
-Fn ProcFromModule(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 using RegistrationFn = HRESULT(STDAPICALLTYPE*)();
-
-// The Windows path of the test server as it is registered.
-std::string ServerPath() {
-#if defined(_WIN32)
-  return zov::test::ExecutableDir() + zov::test::kTestServerFileName;
-#else
-  return zov::test::ScratchDir() + zov::test::kTestServerFileName;
-#endif
-}
 
 // The test server, loaded by the test itself (for its registration functions and its unload
 // state) and, natively, copied into the machine and registered first.
 HMODULE TestServer() {
   static HMODULE module = [] {
+    const std::string path =
+        zov::test::InstallModule(ZOV_TEST_SERVER_BUILD_PATH, zov::test::kTestServerFileName);
+    if (path.empty()) return HMODULE{};
+    HMODULE loaded = LoadLibraryA(path.c_str());
 #if !defined(_WIN32)
-    zov::platform::ResolvedPath target;
-    if (zov::platform::ResolveWindowsPath(ServerPath().c_str(), zov::platform::PathUse::CreateLeaf,
-                                          &target) != 0)
-      return HMODULE{};
-    std::error_code ec;
-    std::filesystem::copy_file(ZOV_TEST_SERVER_BUILD_PATH, target.hostPath,
-                               std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec) return HMODULE{};
-    HMODULE loaded = LoadLibraryA(ServerPath().c_str());
-    auto registerServer = ProcFromModule<RegistrationFn>(loaded, "DllRegisterServer");
-    if (!registerServer || registerServer() != S_OK) return HMODULE{};
-    return loaded;
-#else
-    return LoadLibraryA(ServerPath().c_str());
+    if (zov::test::RegisterModule(loaded, true) != S_OK) return HMODULE{};
 #endif
+    return loaded;
   }();
   return module;
-}
-
-bool KeyExists(const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
 }
 
 // The subkeys of HKEY_CLASSES_ROOT\<path> (lower case), those starting with prefix only.
@@ -460,7 +415,7 @@ TEST_F(ActivationTest, ModuleCannotUnloadWhileAnObjectOrALockLives) {
   // The module COM loaded is the one the test holds.
   HMODULE loaded = GetModuleHandleA(zov::test::kTestServerFileName);
   ASSERT_EQ(TestServer(), loaded);
-  auto canUnloadNow = ProcFromModule<RegistrationFn>(loaded, "DllCanUnloadNow");
+  auto canUnloadNow = ModuleProc<RegistrationFn>(loaded, "DllCanUnloadNow");
   ASSERT_NE(nullptr, canUnloadNow);
   EXPECT_EQ(S_OK, canUnloadNow());
 
@@ -691,8 +646,8 @@ TEST(BindContextTest, BindOptionsRoundTrip) {
 // Registration
 
 TEST_F(ActivationTest, UnregisteringRemovesExactlyTheServersKeys) {
-  auto unregisterServer = ProcFromModule<RegistrationFn>(TestServer(), "DllUnregisterServer");
-  auto registerServer = ProcFromModule<RegistrationFn>(TestServer(), "DllRegisterServer");
+  auto unregisterServer = ModuleProc<RegistrationFn>(TestServer(), "DllUnregisterServer");
+  auto registerServer = ModuleProc<RegistrationFn>(TestServer(), "DllRegisterServer");
   ASSERT_NE(nullptr, unregisterServer);
   ASSERT_NE(nullptr, registerServer);
   // Top-level keys are compared within the servers' own "ZovTest." namespace: under Wine other

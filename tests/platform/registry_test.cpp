@@ -25,12 +25,7 @@ namespace {
 
 std::string UniqueKeyName() {
   static int counter = 0;
-#if defined(_WIN32)
-  int pid = static_cast<int>(GetCurrentProcessId());
-#else
-  int pid = static_cast<int>(::getpid());
-#endif
-  return "ZovRegTest-" + std::to_string(pid) + "-" + std::to_string(++counter);
+  return "ZovRegTest-" + std::to_string(zov::test::ProcessId()) + "-" + std::to_string(++counter);
 }
 
 // Deletes a key and everything below it.

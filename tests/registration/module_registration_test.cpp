@@ -13,6 +13,8 @@
 #include <sstream>
 #include <string>
 
+#include "class_keys.h"
+#include "module_install.h"
 #include "regtest.h"
 #include "registrar.h"
 #include "registry_script.h"
@@ -21,50 +23,35 @@
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
-
-#include <filesystem>
 #endif
 
 namespace {
 
 using zov::registration::RegisterTypeLibrary;
 using zov::registration::UpdateRegistryFromResource;
+using zov::test::KeyExists;
 
 constexpr char kModuleName[] = "zovregtest.dll";
 constexpr char kClassKey[] = "CLSID\\{A191D084-CEEE-4073-9F7A-A6336C009701}";
 constexpr char kProgId[] = "ZovRegTest.Object.1";
 constexpr char kTypeLibKey[] = "TypeLib\\{C5086B3F-8B13-46A1-B5CF-6694CACB0740}";
 
-std::string ModulePath() {
-#if defined(_WIN32)
-  return zov::test::ExecutableDir() + kModuleName;
-#else
-  return zov::test::ScratchDir() + kModuleName;
-#endif
+// The Windows path of the test module (natively copied into the machine on the first call).
+const std::string& ModulePath() {
+  static const std::string path =
+      zov::test::InstallModule(ZOV_REGTEST_MODULE_BUILD_PATH, kModuleName);
+  return path;
 }
 
-// The test module, loaded once (natively copied into the machine first).
+// The test module, loaded once.
 HMODULE TestModule() {
-  static HMODULE module = [] {
-#if !defined(_WIN32)
-    zov::platform::ResolvedPath target;
-    if (zov::platform::ResolveWindowsPath(ModulePath().c_str(), zov::platform::PathUse::CreateLeaf,
-                                          &target) != 0)
-      return HMODULE{};
-    std::error_code ec;
-    std::filesystem::copy_file(ZOV_REGTEST_MODULE_BUILD_PATH, target.hostPath,
-                               std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec) return HMODULE{};
-#endif
-    return LoadLibraryA(ModulePath().c_str());
-  }();
+  static HMODULE module = ModulePath().empty() ? HMODULE{} : LoadLibraryA(ModulePath().c_str());
   return module;
 }
 
 using RegistrationFn = HRESULT(STDAPICALLTYPE*)();
 RegistrationFn Entry(const char* name) {
-  return reinterpret_cast<RegistrationFn>(
-      reinterpret_cast<void*>(GetProcAddress(TestModule(), name)));
+  return zov::test::ModuleProc<RegistrationFn>(TestModule(), name);
 }
 
 std::string GuidText(const GUID& g) {
@@ -94,14 +81,6 @@ std::string RegistryResource(UINT id) {
   const void* data = LockResource(LoadResource(TestModule(), found));
   return data ? std::string(static_cast<const char*>(data), SizeofResource(TestModule(), found))
               : std::string();
-}
-
-bool KeyExists(const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
 }
 
 std::string StringValue(const std::string& path, const char* name) {

@@ -11,11 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "class_keys.h"
 #include "scratch.h"
-
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -29,14 +26,8 @@ using zov::registration::Replacements;
 using zov::registration::ScriptError;
 using zov::registration::ScriptKey;
 using zov::registration::UnregisterScript;
-
-int ProcessId() {
-#if defined(_WIN32)
-  return static_cast<int>(GetCurrentProcessId());
-#else
-  return static_cast<int>(::getpid());
-#endif
-}
+using zov::test::KeyExists;
+using zov::test::ProcessId;
 
 // ---------------------------------------------------------------------------------------------
 // Parser
@@ -187,14 +178,6 @@ TEST(RegistryScriptParserTest, RefusesMalformedScriptsSayingWhereAndWhy) {
 
 // This process's own top-level key name, so that tests running at the same time never meet.
 std::string TestRoot() { return "ZovRegTest.Script." + std::to_string(ProcessId()); }
-
-bool KeyExists(const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
-}
 
 // All keys below HKEY_CLASSES_ROOT\<path>, as paths relative to it ("" for the key itself); empty
 // when the key is missing.

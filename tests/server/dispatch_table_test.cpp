@@ -8,6 +8,7 @@
 #include <vector>
 
 #if defined(_WIN32)
+#include "ole_text.h"
 #include "scratch.h"
 #include "zov/com_ptr.h"
 #include "zov/unique_bstr.h"
@@ -88,11 +89,7 @@ TEST(DispatchTableTest, EnumeratorsAreTheGeneratedOnes) {
 
 #if defined(_WIN32)
 
-std::string Narrow(BSTR text) {
-  std::string out;
-  for (UINT i = 0; text && i < SysStringLen(text); ++i) out += static_cast<char>(text[i]);
-  return out;
-}
+using zov::test::Narrow;
 
 // The type library that ZOVServer.dll carries (resource TYPELIB 1).
 zov::com_ptr<ITypeLib> ModuleTypeLibrary() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ole_text.h"
 #include "scratch.h"
 #include "server_module.h"
 #include "zov/com_ptr.h"
@@ -17,15 +18,9 @@
 namespace {
 
 using zov::com_ptr;
-using OleString = std::basic_string<OLECHAR>;
-
-OleString Ole(const char* text) { return OleString(text, text + std::strlen(text)); }
-
-std::string Narrow(BSTR text) {
-  std::string out;
-  for (UINT i = 0; text && i < SysStringLen(text); ++i) out += static_cast<char>(text[i]);
-  return out;
-}
+using zov::test::Narrow;
+using zov::test::Ole;
+using zov::test::OleString;
 
 class DispatchTest : public ::testing::Test {
  protected:

@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "ole_text.h"
 #include "server/file_list.h"
 
 namespace {
 
 using zov::server::FileEntry;
 using zov::server::FileList;
+using zov::test::Ole;
 
 std::string Text(BSTR text) {
   if (!text) return "<null>";
@@ -22,8 +24,6 @@ struct Row {
   const char* ncName;  // null stays null
   LONG disk;
 };
-
-std::basic_string<OLECHAR> Ole(const char* text) { return {text, text + std::char_traits<char>::length(text)}; }
 
 void AppendRows(FileList* list, const std::vector<Row>& rows) {
   for (const Row& row : rows) {

@@ -2,9 +2,9 @@
 // method surface; and the module's class object and lock count through its own exports.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
+#include "ole_text.h"
 #include "scratch.h"
 #include "server_module.h"
 #include "zov/com_ptr.h"
@@ -53,10 +53,8 @@ class ServerModuleTest : public ::testing::Test {
 
   com_ptr<ICZOVServer> Create() {
     CLSID clsid;
-    const char* progId = zov::test::kServerProgId;
-    std::basic_string<OLECHAR> name(progId, progId + std::strlen(progId));
     com_ptr<ICZOVServer> server;
-    EXPECT_EQ(CLSIDFromProgID(name.c_str(), &clsid), S_OK);
+    EXPECT_EQ(CLSIDFromProgID(zov::test::Ole(zov::test::kServerProgId).c_str(), &clsid), S_OK);
     EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_CZOVServer));
     EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ICZOVServer,
                                server.put_void()),

@@ -28,7 +28,7 @@ class DomainFileTest : public ::testing::Test {
 };
 
 std::string Bound(const DomainFile& file) {
-  return file.BoundPath() ? Ascii(file.BoundPath()) : std::string("<none>");
+  return file.BoundPath() ? Narrow(file.BoundPath()) : std::string("<none>");
 }
 
 TEST_F(DomainFileTest, OpenBindsExistingObjectsOnly) {
@@ -164,7 +164,7 @@ TEST_F(DomainFileTest, WinPathTable) {
       unique_bstr path(file.GetWinPath());
       if (c.expected) {
         ASSERT_NE(path.get(), nullptr) << c.name;
-        EXPECT_EQ(Ascii(path.get()), c.expected) << c.name;
+        EXPECT_EQ(Narrow(path.get()), c.expected) << c.name;
         // A copy of its own for the caller: a second call gives another string.
         unique_bstr again(file.GetWinPath());
         EXPECT_NE(again.get(), path.get()) << c.name;

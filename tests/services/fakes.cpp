@@ -87,19 +87,6 @@ unique_variant Text(const char* ascii) {
   return result;
 }
 
-std::string Ascii(const OLECHAR* text, UINT length) {
-  std::string result;
-  for (UINT i = 0; text && i < length; ++i) result += static_cast<char>(text[i]);
-  return result;
-}
-
-unique_bstr Bstr(const char* ascii) {
-  const size_t length = std::strlen(ascii);
-  unique_bstr result(SysAllocStringLen(nullptr, static_cast<UINT>(length)));
-  for (size_t i = 0; i < length; ++i) result.get()[i] = static_cast<OLECHAR>(ascii[i]);
-  return result;
-}
-
 // ---- the binder -----------------------------------------------------------------------------
 
 namespace {
@@ -185,12 +172,12 @@ HRESULT FakeAdsObject::QueryInterface(REFIID riid, void** ppv) {
 
 HRESULT FakeAdsObject::get_ADsPath(BSTR* retval) {
   ++adsPathCalls;
-  *retval = Bstr(adsPath.c_str()).detach();
+  *retval = Bstr(adsPath).detach();
   return S_OK;
 }
 
 HRESULT FakeAdsObject::Get(BSTR name, VARIANT* value) {
-  const std::string property = Ascii(name);
+  const std::string property = Narrow(name);
   ++gets_[property];
   VariantInit(value);
   auto failure = failures_.find(property);
@@ -220,8 +207,8 @@ HRESULT FakeAdsContainer::QueryInterface(REFIID riid, void** ppv) {
 
 HRESULT FakeAdsContainer::Create(BSTR className, BSTR relativeName, IDispatch** object) {
   ++creates;
-  lastClass = Ascii(className);
-  lastName = Ascii(relativeName);
+  lastClass = Narrow(className);
+  lastName = Narrow(relativeName);
   *object = nullptr;
   if (SUCCEEDED(createResult) && created)
     created->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object));
@@ -248,7 +235,7 @@ HRESULT FakeDomainFile::QueryInterface(REFIID riid, void** ppv) {
 
 HRESULT FakeDomainFile::Open(BSTR path, LONG mode) {
   ++opens;
-  lastPath = Ascii(path);
+  lastPath = Narrow(path);
   lastMode = mode;
   return openResult;
 }
@@ -321,7 +308,7 @@ HRESULT FakeTeskVar::Read(VARIANT names, VARIANT* attributes, LONG flags, VARIAN
   }
   BSTR* elements = nullptr;
   if (FAILED(SafeArrayAccessData(array, reinterpret_cast<void**>(&elements)))) return E_FAIL;
-  path = Ascii(elements[0]);
+  path = Narrow(elements[0]);
   SafeArrayUnaccessData(array);
   ++reads_[path];
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host_components.h"
+#include "ole_text.h"
 #include "zov/unique_bstr.h"
 #include "zov/unique_variant.h"
 #include "zov/win32.h"
@@ -30,9 +31,6 @@ unique_variant Bytes(const std::string& bytes);
 unique_variant I2(SHORT value);
 unique_variant I4(LONG value);
 unique_variant Text(const char* ascii);  // VT_BSTR; null gives a null BSTR
-std::string Ascii(const OLECHAR* text, UINT length);
-inline std::string Ascii(BSTR text) { return Ascii(text, SysStringLen(text)); }
-unique_bstr Bstr(const char* ascii);
 
 // ---- the binder -----------------------------------------------------------------------------
 

@@ -77,7 +77,7 @@ TEST_F(NcVarTest, BindsByDisplayNameAndReadsTheChannelCount) {
     EXPECT_TRUE(var.Bind(c.nc ? Bstr(c.nc).get() : nullptr)) << c.name;
     EXPECT_EQ(FakeBinder::Log(), std::vector<std::string>{c.displayName}) << c.name;
     EXPECT_EQ(var.ChannelCount(), c.channels) << c.name;
-    EXPECT_EQ(Ascii(var.BoundName()), c.nc ? c.nc : "") << c.name;
+    EXPECT_EQ(Narrow(var.BoundName()), c.nc ? c.nc : "") << c.name;
   }
 }
 
@@ -92,7 +92,7 @@ TEST_F(NcVarTest, SameNameDoesNotBindAgain) {
   EXPECT_EQ(FakeBinder::TotalBinds(), 1);
   EXPECT_EQ(ncu2.Reads(kOpmode), 3);
   EXPECT_EQ(ncu2.Reads(kMaxChannels), 1);
-  EXPECT_EQ(Ascii(var.BoundName()), "NCU2");
+  EXPECT_EQ(Narrow(var.BoundName()), "NCU2");
 }
 
 TEST_F(NcVarTest, AnotherNameReleasesTheOldBindingFirst) {
@@ -204,7 +204,7 @@ TEST_F(NcVarTest, ChannelCheckTable) {
     const int before = nc.Reads(Assignment(c.channel));
     EXPECT_EQ(var.IsChannelAssigned(c.channel, Bstr(c.nc).get()), c.expected) << c.name;
     EXPECT_EQ(nc.Reads(Assignment(c.channel)) - before, c.reads) << c.name;
-    EXPECT_EQ(Ascii(var.BoundName()), c.nc) << c.name;
+    EXPECT_EQ(Narrow(var.BoundName()), c.nc) << c.name;
   }
   EXPECT_EQ(defaultNc.references(), 1);
   EXPECT_EQ(ncu2.references(), 1);

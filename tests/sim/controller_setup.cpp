@@ -1,13 +1,10 @@
 #include "controller_setup.h"
 
 #include <cstdio>
-#include <vector>
-
-#if !defined(_WIN32)
-#include <filesystem>
-#endif
 
 #include "controller_state.h"
+#include "module_install.h"
+#include "ole_text.h"
 #include "scratch.h"
 
 namespace zov::test {
@@ -24,24 +21,11 @@ bool Fail(const char* what) {
 
 #if !defined(_WIN32)
 // Natively: the module copied into the machine and registered as a registration tool does.
-bool RegisterModule() {
-  const std::string modulePath = ScratchDir() + "VirtualController.dll";
-  zov::platform::ResolvedPath target;
-  if (zov::platform::ResolveWindowsPath(modulePath.c_str(), zov::platform::PathUse::CreateLeaf,
-                                        &target) != 0)
-    return Fail("module path");
-  std::error_code ec;
-  std::filesystem::copy_file(ZOV_VIRTUAL_CONTROLLER_BUILD_PATH, target.hostPath,
-                             std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) return Fail("copying the module");
-  HMODULE module = LoadLibraryA(modulePath.c_str());
-  if (!module) return Fail("loading the module");
-  using RegisterFn = HRESULT(STDAPICALLTYPE*)();
-  auto registerServer = reinterpret_cast<RegisterFn>(
-      reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-  bool ok = registerServer && registerServer() == S_OK;
-  FreeLibrary(module);
-  return ok || Fail("DllRegisterServer");
+bool InstallController() {
+  const std::string path =
+      InstallModule(ZOV_VIRTUAL_CONTROLLER_BUILD_PATH, "VirtualController.dll");
+  if (path.empty()) return Fail("copying the module");
+  return RegisterModule(path, true) == S_OK || Fail("DllRegisterServer");
 }
 #endif
 
@@ -81,7 +65,7 @@ bool SetUpOnce() {
   const std::string machine = ScratchDir() + "machine";
   if (!SetEnvironmentVariableA("ZOV_MACHINE", machine.c_str())) return Fail("ZOV_MACHINE");
 #else
-  if (!RegisterModule()) return false;
+  if (!InstallController()) return false;
 #endif
   if (!zov::sim::CreateFolders(Controller())) return Fail("controller folder");
   return WriteState();
@@ -104,9 +88,7 @@ bool WriteControllerFile(const std::string& relative, const std::string& bytes) 
 }
 
 HRESULT BindName(const std::string& displayName, REFIID riid, void** ppv) {
-  std::vector<OLECHAR> wide(displayName.begin(), displayName.end());
-  wide.push_back(0);
-  return CoGetObject(wide.data(), nullptr, riid, ppv);
+  return CoGetObject(Ole(displayName).c_str(), nullptr, riid, ppv);
 }
 
 }  // namespace zov::test

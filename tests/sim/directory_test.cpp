@@ -12,6 +12,7 @@
 #endif
 
 #include "controller_setup.h"
+#include "ole_text.h"
 #include "scratch.h"
 #include "zov/com_ptr.h"
 #include "zov/unique_bstr.h"
@@ -23,23 +24,13 @@ using zov::com_ptr;
 using zov::unique_bstr;
 using zov::unique_variant;
 using zov::test::BindName;
+using zov::test::Bstr;
+using zov::test::Narrow;
 
 constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002);
 constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003);
 constexpr HRESULT kPropertyNotFound = static_cast<HRESULT>(0x8000500D);
 constexpr HRESULT kObjectExists = static_cast<HRESULT>(0x8000500E);
-
-unique_bstr Bstr(const std::string& text) {
-  std::vector<OLECHAR> wide(text.begin(), text.end());
-  wide.push_back(0);
-  return unique_bstr(SysAllocString(wide.data()));
-}
-
-std::string Narrow(BSTR text) {
-  std::string out;
-  for (UINT i = 0; i < SysStringLen(text); ++i) out += static_cast<char>(text[i]);
-  return out;
-}
 
 // "TESK://domain/c:/..." for a Windows path "C:\...".
 std::string DriveName(const std::string& windowsPath) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controller_setup.h"
+#include "ole_text.h"
 #include "scratch.h"
 #include "services/domain_file.h"
 #include "services/nc_file_stream.h"
@@ -17,23 +18,13 @@
 namespace {
 
 using zov::unique_bstr;
+using zov::test::Bstr;
+using zov::test::Narrow;
 using zov::services::DomainFile;
 using zov::services::NcFileStream;
 using zov::services::NcVar;
 
 constexpr HRESULT kObjectExists = static_cast<HRESULT>(0x8000500E);  // E_ADS_OBJECT_EXISTS
-
-unique_bstr Bstr(const std::string& text) {
-  std::vector<OLECHAR> wide(text.begin(), text.end());
-  wide.push_back(0);
-  return unique_bstr(SysAllocString(wide.data()));
-}
-
-std::string Narrow(BSTR text) {
-  std::string out;
-  for (UINT i = 0; i < SysStringLen(text); ++i) out += static_cast<char>(text[i]);
-  return out;
-}
 
 class ServicesOnController : public ::testing::Test {
  protected:

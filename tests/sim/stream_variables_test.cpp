@@ -7,7 +7,9 @@
 
 #include "controller_setup.h"
 #include "controller_state.h"
+#include "counting_server.h"
 #include "host_components.h"
+#include "ole_text.h"
 #include "scratch.h"
 #include "virtual_controller.h"
 #include "zov/com_ptr.h"
@@ -23,60 +25,13 @@ using zov::unique_bstr;
 using zov::unique_safearray;
 using zov::unique_variant;
 using zov::test::BindName;
+using zov::test::Bstr;
+using zov::test::CountingServer;
+using zov::test::Narrow;
 
 constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002);
 constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003);
 constexpr HRESULT kNotReady = static_cast<HRESULT>(0x80070015);
-
-unique_bstr Bstr(const std::string& text) {
-  std::vector<OLECHAR> wide(text.begin(), text.end());
-  wide.push_back(0);
-  return unique_bstr(SysAllocString(wide.data()));
-}
-
-std::string Narrow(BSTR text) {
-  std::string out;
-  for (UINT i = 0; i < SysStringLen(text); ++i) out += static_cast<char>(text[i]);
-  return out;
-}
-
-// A server that only counts its Cancel calls.
-class CountingServer final : public ICZOVServer {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, IID_ICZOVServer)) {
-      *ppv = static_cast<ICZOVServer*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SelectProgram(BSTR, short, short, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Cancel(LONG* result) override {
-    ++cancels;
-    *result = -4;  // errZovServerIsIdle
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE FindProgram(BSTR, BSTR, short, BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CheckDatFile(BSTR, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE UpdateDatFile(BSTR, LONG*) override { return E_NOTIMPL; }
-
-  ULONG refs = 1;
-  int cancels = 0;
-};
 
 // An object without ICZOVServer.
 class NotAServer final : public IUnknown {

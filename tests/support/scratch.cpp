@@ -18,14 +18,6 @@ std::string g_scratch;
 std::string g_machineFolder;  // the throw-away machine of this process
 #endif
 
-int ProcessId() {
-#if defined(_WIN32)
-  return static_cast<int>(GetCurrentProcessId());
-#else
-  return static_cast<int>(::getpid());
-#endif
-}
-
 void RemoveScratch() {
   std::error_code ec;
 #if defined(_WIN32)
@@ -37,6 +29,14 @@ void RemoveScratch() {
 }
 
 }  // namespace
+
+int ProcessId() {
+#if defined(_WIN32)
+  return static_cast<int>(GetCurrentProcessId());
+#else
+  return static_cast<int>(::getpid());
+#endif
+}
 
 const std::string& ScratchDir() {
   if (!g_scratch.empty()) return g_scratch;

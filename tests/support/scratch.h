@@ -17,6 +17,10 @@ std::string NewScratchFolder(const std::string& hint);
 
 bool RunningUnderWine();
 
+// This process's id, for names (files, registry keys) that tests running at the same time must
+// not share.
+int ProcessId();
+
 // Whole-file access by Windows path, for setting up and checking files byte for byte.
 bool WriteFileBytes(const std::string& windowsPath, const std::string& bytes);
 bool ReadFileBytes(const std::string& windowsPath, std::string* bytes);
