@@ -16,15 +16,6 @@ add_dependencies(platform_com_test zovtestsrv)
 # Natively the test copies the module into its scratch machine and registers it itself.
 target_compile_definitions(platform_com_test PRIVATE
     ZOV_TEST_SERVER_BUILD_PATH="$<TARGET_FILE:zovtestsrv>")
-if(ZOV_RUN_WINDOWS_TESTS)
-  # Under Wine the module is registered as on Windows, by regsvr32, around the test.
-  add_test(NAME platform_com_register
-           COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} regsvr32 /s $<TARGET_FILE:zovtestsrv>)
-  set_tests_properties(platform_com_register PROPERTIES
-      FIXTURES_SETUP zovtestsrv FIXTURES_REQUIRED wine)
-  add_test(NAME platform_com_unregister
-           COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} regsvr32 /u /s $<TARGET_FILE:zovtestsrv>)
-  set_tests_properties(platform_com_unregister PROPERTIES
-      FIXTURES_CLEANUP zovtestsrv FIXTURES_REQUIRED wine)
-  set_tests_properties(platform_com_test PROPERTIES FIXTURES_REQUIRED "wine;zovtestsrv")
-endif()
+# Under Wine the module is registered as on Windows, by regsvr32, around the test.
+zov_regsvr32_fixture(NAME platform_com MODULE zovtestsrv FIXTURE zovtestsrv
+                     TESTS platform_com_test)
