@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "com_support.h"
@@ -179,22 +178,6 @@ class DirectoryObject : public VtableOnlyDispatch<IADs, IADsContainer>, public c
   }
 
  private:
-  template <typename T>
-  static HRESULT NotImplemented(T** out) {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  template <typename F>
-  static HRESULT Guarded(F&& body) {
-    try {
-      return body();
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
-  }
-
   std::string LastName() const {
     if (!name_.components.empty()) return name_.components.back();
     if (name_.kind == DomainName::Kind::Store)

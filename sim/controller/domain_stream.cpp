@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -71,7 +70,7 @@ class DomainObject : public ITeskDomainFile, public IVirtualController, public c
 
   // ITeskDomainFile
   HRESULT STDMETHODCALLTYPE Open(BSTR bstrPath, LONG lMode) override {
-    try {
+    return Guarded([&]() -> HRESULT {
       CloseFile();
       if (lMode != 1) return E_INVALIDARG;
       std::string path;
@@ -92,16 +91,14 @@ class DomainObject : public ITeskDomainFile, public IVirtualController, public c
       settings_ = ReadStreamSettings(folder_);
       reads_ = 0;
       return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    });
   }
 
   HRESULT STDMETHODCALLTYPE Read(VARIANT* pvarPiece) override {
     if (!pvarPiece) return E_POINTER;
     VariantInit(pvarPiece);
     if (!file_) return E_HANDLE;
-    try {
+    return Guarded([&]() -> HRESULT {
       ++reads_;
       if (settings_.cancelOnRead != 0 && reads_ == settings_.cancelOnRead) CallCancel(folder_);
       std::vector<unsigned char> bytes(static_cast<size_t>(settings_.pieceSize));
@@ -120,9 +117,7 @@ class DomainObject : public ITeskDomainFile, public IVirtualController, public c
       pvarPiece->vt = VT_ARRAY | VT_UI1;
       pvarPiece->parray = piece.detach();
       return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    });
   }
 
   HRESULT STDMETHODCALLTYPE Close() override {

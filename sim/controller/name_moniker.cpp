@@ -1,7 +1,6 @@
 #include "name_moniker.h"
 
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "server/com_object.h"
@@ -41,17 +40,10 @@ class NameMoniker : public IMoniker, public com::ObjectRoot {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (pmkToLeft) return E_INVALIDARG;
-    try {
-      return bind_(name_, riid, ppv);
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
+    return Guarded([&] { return bind_(name_, riid, ppv); });
   }
   HRESULT STDMETHODCALLTYPE BindToStorage(IBindCtx*, IMoniker*, REFIID, void** ppv) override {
-    if (ppv) *ppv = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented(ppv);
   }
   HRESULT STDMETHODCALLTYPE Reduce(IBindCtx*, DWORD, IMoniker**, IMoniker** ppmkReduced) override {
     if (!ppmkReduced) return E_POINTER;
@@ -60,12 +52,10 @@ class NameMoniker : public IMoniker, public com::ObjectRoot {
     return kReducedToSelf;
   }
   HRESULT STDMETHODCALLTYPE ComposeWith(IMoniker*, BOOL, IMoniker** ppmkComposite) override {
-    if (ppmkComposite) *ppmkComposite = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented(ppmkComposite);
   }
   HRESULT STDMETHODCALLTYPE Enum(BOOL, IEnumMoniker** ppenumMoniker) override {
-    if (ppenumMoniker) *ppenumMoniker = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented(ppenumMoniker);
   }
   HRESULT STDMETHODCALLTYPE IsEqual(IMoniker* other) override {
     return other == this ? S_OK : S_FALSE;
@@ -75,17 +65,12 @@ class NameMoniker : public IMoniker, public com::ObjectRoot {
   HRESULT STDMETHODCALLTYPE GetTimeOfLastChange(IBindCtx*, IMoniker*, FILETIME*) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE Inverse(IMoniker** ppmk) override {
-    if (ppmk) *ppmk = nullptr;
-    return E_NOTIMPL;
-  }
+  HRESULT STDMETHODCALLTYPE Inverse(IMoniker** ppmk) override { return NotImplemented(ppmk); }
   HRESULT STDMETHODCALLTYPE CommonPrefixWith(IMoniker*, IMoniker** ppmkPrefix) override {
-    if (ppmkPrefix) *ppmkPrefix = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented(ppmkPrefix);
   }
   HRESULT STDMETHODCALLTYPE RelativePathTo(IMoniker*, IMoniker** ppmkRelPath) override {
-    if (ppmkRelPath) *ppmkRelPath = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented(ppmkRelPath);
   }
   HRESULT STDMETHODCALLTYPE GetDisplayName(IBindCtx*, IMoniker*, LPOLESTR* out) override {
     if (!out) return E_POINTER;
@@ -129,15 +114,13 @@ HRESULT ParseWholeName(const CLSID& provider, LPOLESTR name, bool (*accept)(cons
   if (pchEaten) *pchEaten = 0;
   if (ppmkOut) *ppmkOut = nullptr;
   if (!name || !pchEaten || !ppmkOut) return E_POINTER;
-  try {
+  return Guarded([&]() -> HRESULT {
     std::string text;
     if (!ToAnsi(name, &text) || !accept(text)) return MK_E_SYNTAX;
     HRESULT hr = CreateNameMoniker(provider, text, bind, ppmkOut);
     if (SUCCEEDED(hr)) *pchEaten = static_cast<ULONG>(lstrlenW(name));
     return hr;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 }  // namespace zov::sim

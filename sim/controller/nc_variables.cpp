@@ -1,6 +1,5 @@
 #include "nc_variables.h"
 
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -150,11 +149,7 @@ class VariablesObject : public VtableOnlyDispatch<ITeskVar>, public com::ObjectR
     if (pvErrors) VariantInit(pvErrors);
     if (pvStatus) VariantInit(pvStatus);
     if (!pvValues || !pvErrors || !pvStatus) return E_POINTER;
-    try {
-      return ReadNames(vNames, pvValues, pvErrors, pvStatus);
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    return Guarded([&] { return ReadNames(vNames, pvValues, pvErrors, pvStatus); });
   }
 
  private:
