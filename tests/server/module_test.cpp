@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "class_keys.h"
+#include "module_install.h"
 #include "ole_text.h"
 #include "scratch.h"
 #include "server_module.h"
@@ -312,6 +314,66 @@ TEST_F(ServerModuleTest, LocksAndInstancesHoldTheModule) {
   EXPECT_EQ(ServerCanUnloadNow(), S_FALSE);
   server.reset();
   EXPECT_EQ(ServerCanUnloadNow(), S_OK);
+}
+
+// The default or named value of HKEY_CLASSES_ROOT\<path>; "<missing>" when there is none.
+std::string ClassesValue(const std::string& path, const char* name = nullptr) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return "<missing>";
+  char buffer[1024] = {};
+  DWORD size = sizeof(buffer) - 1;
+  DWORD type = 0;
+  LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(buffer) : "<missing>";
+}
+
+// What DllRegisterServer writes and DllUnregisterServer takes back: every key of the script but
+// "CLSID" itself, and on Windows the type library's registration.
+TEST_F(ServerModuleTest, RegistrationWritesTheClassAndUnregistrationTakesItBack) {
+  const std::string clsid = "CLSID\\{09F11B65-8484-4183-A8CE-68B0A5ACF055}";
+  const std::string typeLibrary = "TypeLib\\{76FC237D-5F66-4652-8453-79693253000D}";
+  const char* const keys[] = {
+      "ZOVServer.CZOVServer.1", "ZOVServer.CZOVServer.1\\CLSID", "ZOVServer.CZOVServer",
+      "ZOVServer.CZOVServer\\CLSID", "ZOVServer.CZOVServer\\CurVer"};
+  const char* const classKeys[] = {"", "\\ProgID", "\\VersionIndependentProgID",
+                                   "\\Programmable", "\\InprocServer32", "\\TypeLib"};
+  HMODULE module = zov::test::ServerModule();
+  char modulePath[MAX_PATH] = {};
+  ASSERT_GT(GetModuleFileNameA(module, modulePath, MAX_PATH), 0u);
+
+  ASSERT_EQ(zov::test::RegisterModule(module, false), S_OK);
+  for (const char* key : keys) EXPECT_FALSE(zov::test::KeyExists(key)) << key;
+  for (const char* key : classKeys) EXPECT_FALSE(zov::test::KeyExists(clsid + key)) << key;
+  EXPECT_TRUE(zov::test::KeyExists("CLSID"));
+  EXPECT_FALSE(zov::test::KeyExists(typeLibrary + "\\1.0"));
+  EXPECT_EQ(zov::test::RegisterModule(module, false), S_OK) << "a second unregistration";
+
+  // Registered again, which the other tests of this process need as well.
+  ASSERT_EQ(zov::test::RegisterModule(module, true), S_OK);
+  struct Value {
+    std::string key;
+    const char* name;
+    std::string expected;
+  } values[] = {
+      {"ZOVServer.CZOVServer.1", nullptr, "CZOVServer Class"},
+      {"ZOVServer.CZOVServer.1\\CLSID", nullptr, "{09F11B65-8484-4183-A8CE-68B0A5ACF055}"},
+      {"ZOVServer.CZOVServer", nullptr, "CZOVServer Class"},
+      {"ZOVServer.CZOVServer\\CLSID", nullptr, "{09F11B65-8484-4183-A8CE-68B0A5ACF055}"},
+      {"ZOVServer.CZOVServer\\CurVer", nullptr, "ZOVServer.CZOVServer.1"},
+      {clsid, nullptr, "CZOVServer Class"},
+      {clsid + "\\ProgID", nullptr, "ZOVServer.CZOVServer.1"},
+      {clsid + "\\VersionIndependentProgID", nullptr, "ZOVServer.CZOVServer"},
+      {clsid + "\\InprocServer32", nullptr, modulePath},
+      {clsid + "\\InprocServer32", "ThreadingModel", "Apartment"},
+      {clsid + "\\TypeLib", nullptr, "{76FC237D-5F66-4652-8453-79693253000D}"},
+  };
+  for (const Value& v : values) EXPECT_EQ(ClassesValue(v.key, v.name), v.expected) << v.key;
+  EXPECT_TRUE(zov::test::KeyExists(clsid + "\\Programmable"));
+#if defined(_WIN32)
+  EXPECT_TRUE(zov::test::KeyExists(typeLibrary + "\\1.0"));
+#endif
 }
 
 }  // namespace
