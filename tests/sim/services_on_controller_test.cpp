@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controller_setup.h"
+#include "module_install.h"
 #include "ole_text.h"
 #include "scratch.h"
 #include "services/domain_file.h"
@@ -179,6 +180,35 @@ TEST_F(ServicesOnController, NcVarAnswersPerNcu) {
   EXPECT_EQ(var.ReadVariable("/Channel/ProgramPointer/progName[u1]", values.put(), ncu2.get()), -2);
   unique_bstr ncu3 = Bstr("NCU3");
   EXPECT_TRUE(FAILED(var.ReadVariable("/Bag/State/Opmode", values.put(), ncu3.get())));
+}
+
+// Every object the controller hands out holds its module: DllCanUnloadNow answers S_FALSE while
+// one lives and S_OK once all are released, so a host can unload the controller safely.
+TEST_F(ServicesOnController, ControllerObjectsHoldTheModule) {
+#if defined(_WIN32)
+  const std::string path = zov::test::ExecutableDir() + "VirtualController.dll";
+#else
+  const std::string path = zov::test::ScratchDir() + "VirtualController.dll";
+#endif
+  HMODULE module = LoadLibraryA(path.c_str());  // the module COM loaded, counted once more
+  ASSERT_NE(module, nullptr);
+  using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+  auto canUnloadNow = zov::test::ModuleProc<CanUnloadFn>(module, "DllCanUnloadNow");
+  ASSERT_NE(canUnloadNow, nullptr);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+  {
+    DomainFile file;
+    unique_bstr main = Bstr("TESK://domain/hd-nc/WKS.DIR/PART1.ZOV/MAIN.MPF");
+    ASSERT_TRUE(file.Open(main.get()));
+    NcFileStream stream;
+    ASSERT_TRUE(stream.IsBound());
+    NcVar var;
+    unique_bstr ncu = Bstr("NCU2");
+    ASSERT_TRUE(var.Bind(ncu.get()));
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+  }
+  EXPECT_EQ(canUnloadNow(), S_OK);
+  FreeLibrary(module);
 }
 
 }  // namespace
