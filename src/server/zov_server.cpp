@@ -39,6 +39,21 @@ class EmptyConnectionPoints : public IEnumConnectionPoints, public zov::com::Obj
   }
 };
 
+// The frame every ICZOVServer method runs its work in: no exception leaves a COM method. Running
+// out of memory is errZovServerAllocFailed. Any other exception has no result code of its own and
+// is reported the same way, since it means the work could not be done and the client must not
+// take it for a success or for one of the outcomes the work itself tells.
+template <class Work>
+LONG Guarded(Work&& work) noexcept {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    return errZovServerAllocFailed;
+  } catch (...) {
+    return errZovServerAllocFailed;
+  }
+}
+
 }  // namespace
 
 CZOVServer::CZOVServer() noexcept {
@@ -124,7 +139,8 @@ HRESULT CZOVServer::SelectProgram(BSTR sProgram, SHORT nChannelId, SHORT nAccess
   if (!plRetVal) return E_POINTER;
   *plRetVal = errZovServerAllocFailed;
   m_bBusy = 1;
-  LONG result = RunSelection(sProgram, nChannelId, nAccessLevel);
+  // The frame catches everything, so the busy mark is cleared on every path.
+  LONG result = Guarded([&] { return RunSelection(sProgram, nChannelId, nAccessLevel); });
   m_bBusy = 0;
   *plRetVal = result;
   return S_OK;
@@ -138,35 +154,47 @@ LONG CZOVServer::RunSelection(BSTR, SHORT, SHORT) {
 
 HRESULT CZOVServer::Cancel(LONG* plRetVal) {
   if (!plRetVal) return E_POINTER;
-  if (m_bBusy) {
+  *plRetVal = Guarded([&] {
+    if (!m_bBusy) return LONG{errZovServerIsIdle};
     m_bBusy = 0;
-    *plRetVal = errZovServerOk;
-  } else {
-    *plRetVal = errZovServerIsIdle;
-  }
+    return LONG{errZovServerOk};
+  });
   return S_OK;
 }
 
 HRESULT CZOVServer::FindProgram(BSTR, BSTR, SHORT, BSTR* sProgram) {
   if (!sProgram) return E_POINTER;
   *sProgram = nullptr;
-  // TODO(search): the program search comes here; until then nothing is found. (Should the empty
-  // string not be allocated, null is the empty string to an automation client.)
-  *sProgram = SysAllocString(OLESTR(""));
+  unique_bstr found;
+  LONG result = Guarded([&] {
+    // TODO(search): the program search comes here; until then nothing is found.
+    found.reset(SysAllocString(OLESTR("")));
+    return found.get() ? LONG{errZovServerOk} : LONG{errZovServerAllocFailed};
+  });
+  // A search that failed finds nothing: the empty string, or null (the empty string to an
+  // automation client) when even that cannot be allocated.
+  if (result != errZovServerOk) found.reset(SysAllocString(OLESTR("")));
+  *sProgram = found.detach();
   return S_OK;
 }
 
 HRESULT CZOVServer::CheckDatFile(BSTR, LONG* plRetVal) {
   if (!plRetVal) return E_POINTER;
   *plRetVal = errZovServerAllocFailed;
-  // TODO(datfile): the DAT file check comes here.
+  *plRetVal = Guarded([&] {
+    // TODO(datfile): the DAT file check comes here.
+    return LONG{errZovServerAllocFailed};
+  });
   return S_OK;
 }
 
 HRESULT CZOVServer::UpdateDatFile(BSTR, LONG* plRetVal) {
   if (!plRetVal) return E_POINTER;
   *plRetVal = errZovServerAllocFailed;
-  // TODO(datfile): the DAT file update comes here.
+  *plRetVal = Guarded([&] {
+    // TODO(datfile): the DAT file update comes here.
+    return LONG{errZovServerAllocFailed};
+  });
   return S_OK;
 }
 

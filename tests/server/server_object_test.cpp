@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "server/zov_server.h"
@@ -65,6 +67,12 @@ TEST(ServerObjectTest, BusyProtocol) {
          seen.push_back(CancelResult(s));
          return LONG{errZovServerFileNotFound};
        }, {errZovServerIsIdle}, errZovServerFileNotFound},
+      {"the selection runs out of memory", [&](ScriptedServer*) -> LONG {
+         throw std::bad_alloc();
+       }, {}, errZovServerAllocFailed},
+      {"the selection throws something else", [&](ScriptedServer*) -> LONG {
+         throw std::runtime_error("broken");
+       }, {}, errZovServerAllocFailed},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);
