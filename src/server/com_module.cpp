@@ -11,6 +11,10 @@ ComModule& Module() {
   return module;
 }
 
+ComModule::ComModule() { InitializeCriticalSection(&mapLock_); }
+
+ComModule::~ComModule() { DeleteCriticalSection(&mapLock_); }
+
 void ComModule::Init(ObjectMapEntry* map, HINSTANCE instance, const GUID* libid) {
   map_ = map;
   instance_ = instance;
@@ -44,15 +48,18 @@ HRESULT ComModule::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   *ppv = nullptr;
   for (ObjectMapEntry* entry = map_; entry && entry->clsid; ++entry) {
     if (!IsEqualCLSID(*entry->clsid, clsid)) continue;
+    // Made once and kept: the map holds the IUnknown reference until Term. The check and the
+    // making are one step under the lock, so that threads of two apartments asking at once do
+    // not both make a factory (the one stored last would leak the other).
+    EnterCriticalSection(&mapLock_);
+    HRESULT hr = S_OK;
     if (!entry->classObject) {
-      // Made once and kept: the map holds the IUnknown reference until Term.
-      HRESULT hr = entry->createClassObject(entry->createInstance, IID_IUnknown,
-                                            reinterpret_cast<void**>(&entry->classObject));
-      if (FAILED(hr)) {
-        entry->classObject = nullptr;
-        return hr;
-      }
+      hr = entry->createClassObject(entry->createInstance, IID_IUnknown,
+                                    reinterpret_cast<void**>(&entry->classObject));
+      if (FAILED(hr)) entry->classObject = nullptr;
     }
+    LeaveCriticalSection(&mapLock_);
+    if (FAILED(hr)) return hr;
     return entry->classObject->QueryInterface(riid, ppv);
   }
   return CLASS_E_CLASSNOTAVAILABLE;

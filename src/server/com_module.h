@@ -40,7 +40,8 @@ struct ObjectMapEntry {
 
 class ComModule {
  public:
-  ComModule() = default;
+  ComModule();
+  ~ComModule();
   ComModule(const ComModule&) = delete;
   ComModule& operator=(const ComModule&) = delete;
 
@@ -59,9 +60,9 @@ class ComModule {
   const GUID* Libid() const { return libid_; }
   ObjectMapEntry* Map() const { return map_; }
 
-  // The class object of `clsid`, made on the first request and cached in the map; the interface
-  // `riid` of it in *ppv. E_POINTER for a null ppv; CLASS_E_CLASSNOTAVAILABLE for a class the
-  // map does not hold (or before Init).
+  // The class object of `clsid`, made on the first request (by one thread only) and cached in the
+  // map; the interface `riid` of it in *ppv. E_POINTER for a null ppv; CLASS_E_CLASSNOTAVAILABLE
+  // for a class the map does not hold (or before Init).
   HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv);
   // S_OK when the lock count is 0, else S_FALSE.
   HRESULT CanUnloadNow() const { return lockCount_ == 0 ? S_OK : S_FALSE; }
@@ -83,6 +84,7 @@ class ComModule {
   HINSTANCE instance_ = nullptr;
   const GUID* libid_ = nullptr;
   ObjectMapEntry* map_ = nullptr;
+  CRITICAL_SECTION mapLock_;  // guards making the cached class factories
   std::vector<TermFunc> termFuncs_;
 };
 

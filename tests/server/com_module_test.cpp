@@ -5,7 +5,10 @@
 // itself plays the module.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -25,6 +28,9 @@ const IID IID_IProbe = {0x5e3c1a20, 0x8d4b, 0x4c6f, {0x9a, 0x1e, 0x2b, 0x7d, 0x0
 const CLSID CLSID_Probe = {0x5e3c1a21, 0x8d4b, 0x4c6f, {0x9a, 0x1e, 0x2b, 0x7d, 0x0c, 0x4f, 0x6e, 0x81}};
 // {5E3C1A22-8D4B-4C6F-9A1E-2B7D0C4F6E81}
 const CLSID CLSID_Other = {0x5e3c1a22, 0x8d4b, 0x4c6f, {0x9a, 0x1e, 0x2b, 0x7d, 0x0c, 0x4f, 0x6e, 0x81}};
+
+// {5E3C1A24-8D4B-4C6F-9A1E-2B7D0C4F6E81}
+const CLSID CLSID_Slow = {0x5e3c1a24, 0x8d4b, 0x4c6f, {0x9a, 0x1e, 0x2b, 0x7d, 0x0c, 0x4f, 0x6e, 0x81}};
 
 // {5E3C1A23-8D4B-4C6F-9A1E-2B7D0C4F6E81}
 const IID IID_IProbeLabel = {
@@ -120,6 +126,15 @@ class CountingOuter final : public IUnknown {
 
 std::vector<std::string> g_events;
 
+// A class object that takes its time to be made, so that two threads asking for it at once meet
+// while it is being made; counts how often it was made.
+std::atomic<int> g_slowFactoriesMade{0};
+HRESULT CreateSlowClassObject(zov::com::InstanceCreator create, REFIID riid, void** ppv) {
+  ++g_slowFactoriesMade;
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  return zov::com::ClassFactory::CreateClassObject(create, riid, ppv);
+}
+
 zov::com::ObjectMapEntry g_map[] = {
     {&CLSID_Probe, 101, &zov::com::ClassFactory::CreateClassObject,
      &zov::com::CreateInstance<Probe>, nullptr, 0,
@@ -170,6 +185,38 @@ TEST_F(ComModuleTest, FactoryIsCachedAndAClientReferenceHoldsTheModule) {
   second.reset();
   EXPECT_EQ(Module().LockCount(), 0);
   EXPECT_EQ(Module().CanUnloadNow(), S_OK);
+}
+
+TEST(ComModuleThreadsTest, TwoThreadsAskingAtOnceShareOneFactory) {
+  zov::com::ObjectMapEntry slowMap[] = {
+      {&CLSID_Slow, 102, &CreateSlowClassObject, &zov::com::CreateInstance<Probe>, nullptr, 0,
+       nullptr},
+      {nullptr, 0, nullptr, nullptr, nullptr, 0, nullptr}};
+  Module().Init(slowMap, nullptr, nullptr);
+  g_slowFactoriesMade = 0;
+  IUnknown* got[2] = {nullptr, nullptr};
+  HRESULT results[2] = {E_FAIL, E_FAIL};
+  std::thread threads[2];
+  for (int i = 0; i < 2; ++i) {
+    threads[i] = std::thread([&got, &results, i] {
+      results[i] = Module().GetClassObject(CLSID_Slow, IID_IUnknown,
+                                           reinterpret_cast<void**>(&got[i]));
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  com_ptr<IUnknown> first, second;
+  first.attach(got[0]);
+  second.attach(got[1]);
+  EXPECT_EQ(results[0], S_OK);
+  EXPECT_EQ(results[1], S_OK);
+  EXPECT_EQ(g_slowFactoriesMade, 1);
+  EXPECT_EQ(first.get(), second.get());
+  EXPECT_EQ(Module().LockCount(), 1);
+  first.reset();
+  second.reset();
+  Module().Term();
+  EXPECT_EQ(Module().LockCount(), 0);
+  EXPECT_EQ(slowMap[0].classObject, nullptr);
 }
 
 TEST_F(ComModuleTest, FactoryAnswersItsTwoInterfacesOnly) {
