@@ -4,9 +4,9 @@
 # OLE Automation library itself ({00020430-...}). Fails when widl fails.
 execute_process(COMMAND ${WIDL} ${ARGS} RESULT_VARIABLE result OUTPUT_VARIABLE out
                 ERROR_VARIABLE err)
-string(REGEX REPLACE "warning: duplicate uuid {0002040?0-0000-0000-c000-000000000046}\n" "" err
+string(REPLACE "warning: duplicate uuid {00020400-0000-0000-c000-000000000046}\n" "" err
        "${err}")
-string(REGEX REPLACE "warning: duplicate uuid {00020430-0000-0000-c000-000000000046}\n" "" err
+string(REPLACE "warning: duplicate uuid {00020430-0000-0000-c000-000000000046}\n" "" err
        "${err}")
 if(out)
   message("${out}")
