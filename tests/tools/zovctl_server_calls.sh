@@ -2,10 +2,13 @@
 # zovctl against the real server module and the virtual controller, as a host program calls them:
 # the fixed answers (Cancel on an idle server, a batch refused whole), and — given the Windows
 # build — the same output and exit status natively (our platform layer, a throw-away machine) and
-# under Wine (the real COM runtime, the modules registered in the Wine prefix).
+# under Wine (the real COM runtime).
 #   usage: zovctl_server_calls.sh NATIVE_BIN SERVER_DLL CONTROLLER_DLL [WINDOWS_BIN WINEPREFIX]
 # NATIVE_BIN and WINDOWS_BIN are the build folders holding zovctl and the two modules, which are
-# named SERVER_DLL and CONTROLLER_DLL (file names) in both.
+# named SERVER_DLL and CONTROLLER_DLL (file names) in both. Natively the script registers the
+# modules in its own machine and unregisters them again. Under Wine it uses the registration that
+# regsvr32 made in the prefix for the tests (the prefix is shared with them) and changes nothing
+# in it.
 set -uo pipefail
 native_bin=$1 server=$2 controller=$3 windows_bin=${4:-} prefix=${5:-}
 
@@ -28,14 +31,7 @@ scratch=$(mktemp -d)
 native_machine="$scratch/native" wine_machine="$scratch/wine"
 make_machine "$native_machine"
 make_machine "$wine_machine"
-cleanup() {
-  if [ -n "$windows_bin" ]; then
-    wine "$windows_bin/zovctl.exe" unregister "$(winpath "$windows_bin/$server")" >/dev/null 2>&1
-    wine "$windows_bin/zovctl.exe" unregister "$(winpath "$windows_bin/$controller")" >/dev/null 2>&1
-  fi
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
+trap 'rm -rf "$scratch"' EXIT
 
 # A host path as Wine's drive Z: names it.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -58,8 +54,6 @@ check; native register "C:\\zov\\$server" >/dev/null || fail "native register $s
 check; native register "C:\\zov\\$controller" >/dev/null || fail "native register $controller"
 if [ -n "$windows_bin" ]; then
   export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-  check; windows register "$(winpath "$windows_bin/$server")" >/dev/null || fail "wine register $server"
-  check; windows register "$(winpath "$windows_bin/$controller")" >/dev/null || fail "wine register $controller"
 fi
 
 batch='# calls on one server object
@@ -112,6 +106,16 @@ check; [ "$(printf '%s\n' "$n_out" | grep -c '^{"method":"[A-Za-z]*","args":{.*}
   fail "batch, JSON: not six JSON lines"
 step "bad batch: no call made" 2 "" "$bad_batch" batch
 step "usage error" 2 "" "" select
+
+# Unregistered again, the native server cannot be created any more.
+check; native unregister "C:\\zov\\$server" >/dev/null || fail "native unregister $server"
+check; native unregister "C:\\zov\\$controller" >/dev/null || fail "native unregister $controller"
+check
+out=$(native cancel 2>&1); rc=$?
+case "$out" in
+  *"cannot create the server ZOVServer.CZOVServer.1: CLSIDFromProgID: HRESULT 0x800401F3"*) [ $rc -eq 1 ] || fail "unregistered again: exit $rc" ;;
+  *) fail "unregistered again: $out" ;;
+esac
 
 echo "$((count - failures)) passed, $failures failed"  # a check fails once at most
 [ "$failures" -eq 0 ]
