@@ -31,9 +31,25 @@ class ObjectRoot {
  public:
   ULONG InternalAddRef() { return ++refs_; }
   ULONG InternalRelease() { return --refs_; }
+  // Called when the count reached 0, just before the object is deleted: a count far from 0, so
+  // that an AddRef and Release pair during destruction (a destructor handing `this` to a helper)
+  // cannot bring it to 0 again and delete the object twice.
+  void InternalFinalRelease() { refs_ = kDestroying; }
 
  private:
+  static constexpr ULONG kDestroying = 0x40000000;
   ULONG refs_ = 0;
+};
+
+// Holds the module for as long as it lives. Listed as the first base of an object, it is made
+// before and destroyed after everything else of the object, so the module stays locked while the
+// class's own destructor (module code) runs.
+class ModuleLock {
+ protected:
+  ModuleLock() { Module().Lock(); }
+  ~ModuleLock() { Module().Unlock(); }
+  ModuleLock(const ModuleLock&) = delete;
+  ModuleLock& operator=(const ModuleLock&) = delete;
 };
 
 template <class T>
@@ -75,15 +91,13 @@ HRESULT InternalQueryInterface(T* object, REFIID riid, void** ppv) {
 }
 
 // A stand-alone object of class T, constructed from the arguments given (none for a class with a
-// default constructor). The module is held once T is constructed.
+// default constructor). The module is held from before T is constructed until after T is
+// destroyed.
 template <class T>
-class ComObject final : public T {
+class ComObject final : private ModuleLock, public T {
  public:
   template <class... Args>
-  explicit ComObject(Args&&... args) : T(std::forward<Args>(args)...) {
-    Module().Lock();
-  }
-  ~ComObject() { Module().Unlock(); }
+  explicit ComObject(Args&&... args) : T(std::forward<Args>(args)...) {}
   ComObject(const ComObject&) = delete;
   ComObject& operator=(const ComObject&) = delete;
 
@@ -93,7 +107,10 @@ class ComObject final : public T {
   ULONG STDMETHODCALLTYPE AddRef() override { return this->InternalAddRef(); }
   ULONG STDMETHODCALLTYPE Release() override {
     ULONG refs = this->InternalRelease();
-    if (refs == 0) delete this;
+    if (refs == 0) {
+      this->InternalFinalRelease();
+      delete this;
+    }
     return refs;
   }
 };
@@ -117,12 +134,12 @@ class ContainedObject final : public T {
 };
 
 // The inner (non-delegating) unknown of an aggregated object of class T: it counts the inner
-// references, answers IID_IUnknown with itself and everything else from T's interface map.
+// references, answers IID_IUnknown with itself and everything else from T's interface map. The
+// module is held from before the contained object is constructed until after it is destroyed.
 template <class T>
-class AggregateObject final : public IUnknown, public ObjectRoot {
+class AggregateObject final : private ModuleLock, public IUnknown, public ObjectRoot {
  public:
-  explicit AggregateObject(IUnknown* outer) : contained_(outer) { Module().Lock(); }
-  ~AggregateObject() { Module().Unlock(); }
+  explicit AggregateObject(IUnknown* outer) : contained_(outer) {}
   AggregateObject(const AggregateObject&) = delete;
   AggregateObject& operator=(const AggregateObject&) = delete;
 
@@ -138,7 +155,10 @@ class AggregateObject final : public IUnknown, public ObjectRoot {
   ULONG STDMETHODCALLTYPE AddRef() override { return InternalAddRef(); }
   ULONG STDMETHODCALLTYPE Release() override {
     ULONG refs = InternalRelease();
-    if (refs == 0) delete this;
+    if (refs == 0) {
+      InternalFinalRelease();
+      delete this;
+    }
     return refs;
   }
 

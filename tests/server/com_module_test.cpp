@@ -57,6 +57,19 @@ class Probe : public IProbe, public zov::com::ObjectRoot {
   }
 };
 
+// A probe that records the module's lock count while its destructor runs.
+LONG g_lockCountInDestructor = -1;
+class LockProbe : public IProbe, public zov::com::ObjectRoot {
+ public:
+  virtual ~LockProbe() { g_lockCountInDestructor = Module().LockCount(); }
+  LONG STDMETHODCALLTYPE Live() override { return g_probesAlive; }
+  static const zov::com::InterfaceEntry<LockProbe>* InterfaceMap() {
+    static const zov::com::InterfaceEntry<LockProbe> map[] = {
+        {&IID_IProbe, &zov::com::InterfaceOf<LockProbe, IProbe>}, {nullptr, nullptr}};
+    return map;
+  }
+};
+
 // A probe made from constructor arguments: its label, and whether it answers IProbeLabel.
 class LabelledProbe : public IProbe, public IProbeLabel, public zov::com::ObjectRoot {
  public:
@@ -310,6 +323,25 @@ TEST_F(ComModuleTest, AggregatedObjectDelegatesToItsOuterObject) {
   innerAgain.reset();
   inner.reset();
   EXPECT_EQ(g_probesAlive, 0);
+}
+
+TEST_F(ComModuleTest, TheModuleIsHeldWhileTheClassDestructorRuns) {
+  CountingOuter outer;
+  struct Case {
+    const char* what;
+    IUnknown* outer;
+  } cases[] = {{"plain", nullptr}, {"aggregated", &outer}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_lockCountInDestructor = -1;
+    com_ptr<IUnknown> object;
+    ASSERT_EQ(zov::com::CreateInstance<LockProbe>(c.outer, IID_IUnknown, object.put_void()),
+              S_OK);
+    EXPECT_EQ(Module().LockCount(), 1);
+    object.reset();
+    EXPECT_EQ(g_lockCountInDestructor, 1);
+    EXPECT_EQ(Module().LockCount(), 0);
+  }
 }
 
 TEST_F(ComModuleTest, LockServerHoldsTheModule) {
