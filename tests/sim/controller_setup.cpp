@@ -6,6 +6,8 @@
 #include "module_install.h"
 #include "ole_text.h"
 #include "scratch.h"
+#include "virtual_controller.h"
+#include "zov/com_ptr.h"
 
 namespace zov::test {
 
@@ -13,6 +15,8 @@ const char kMainHd[] = "hd main program\n";
 const char kMainNc[] = "N10 G0 X0\nN20 M30\n";
 
 namespace {
+
+const char kControllerIni[] = "[Controller]\r\nDefaultNcu=NCU1\r\n";
 
 bool Fail(const char* what) {
   std::fprintf(stderr, "virtual controller setup: %s\n", what);
@@ -36,7 +40,7 @@ bool WriteState() {
             WriteControllerFile("nc\\WKS.DIR\\PART1.ZOV\\NCONLY.SPF", "nc only") &&
             zov::sim::CreateFolders(Controller() + "hd\\MPF.DIR") &&
             zov::sim::CreateFolders(Controller() + "nc\\MPF.DIR") &&
-            WriteControllerFile("controller.ini", "[Controller]\r\nDefaultNcu=NCU1\r\n") &&
+            WriteControllerFile("controller.ini", kControllerIni) &&
             WriteControllerFile("ncu\\NCU1.ini",
                                 "[NCU]\r\nOnline=1\r\n[Variables]\r\n"
                                 "/Bag/State/Opmode=I2:1\r\n"
@@ -85,6 +89,17 @@ bool WriteControllerFile(const std::string& relative, const std::string& bytes) 
   const size_t slash = path.find_last_of('\\');
   if (!zov::sim::CreateFolders(path.substr(0, slash))) return false;
   return WriteFileBytes(path, bytes);
+}
+
+CancelHookScope::~CancelHookScope() {
+  zov::com_ptr<IVirtualController> control;
+  if (SUCCEEDED(BindName("KalTeskDomain.TeskDomain.1:", IID_IVirtualController,
+                         control.put_void())))
+    control->SetCancelTarget(nullptr);
+  else
+    std::fprintf(stderr, "virtual controller: the cancel target could not be cleared\n");
+  if (!WriteControllerFile("controller.ini", kControllerIni))
+    std::fprintf(stderr, "virtual controller: controller.ini could not be restored\n");
 }
 
 HRESULT BindName(const std::string& displayName, REFIID riid, void** ppv) {

@@ -28,6 +28,18 @@ bool WriteControllerFile(const std::string& relative, const std::string& bytes);
 // CoGetObject on an ANSI display name.
 HRESULT BindName(const std::string& displayName, REFIID riid, void** ppv);
 
+// For a test that hands the controller a cancel target or changes controller.ini's [Stream]: when
+// the scope ends (after a failed ASSERT too) the target is cleared and controller.ini is back to
+// the setup's, so that no later test meets a target that has gone or a Cancel it did not ask for.
+// Declare it after the target, so that it goes first.
+class CancelHookScope {
+ public:
+  CancelHookScope() = default;
+  ~CancelHookScope();
+  CancelHookScope(const CancelHookScope&) = delete;
+  CancelHookScope& operator=(const CancelHookScope&) = delete;
+};
+
 extern const char kMainHd[];  // the text of hd\WKS.DIR\PART1.ZOV\MAIN.MPF
 extern const char kMainNc[];  // the text of nc\WKS.DIR\PART1.ZOV\MAIN.MPF
 
