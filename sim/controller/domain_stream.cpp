@@ -8,6 +8,7 @@
 #include "com_support.h"
 #include "controller_state.h"
 #include "host_components.h"
+#include "server/com_module.h"
 #include "server/com_object.h"
 #include "virtual_controller.h"
 #include "zov/com_ptr.h"
@@ -29,9 +30,11 @@ struct CancelHook {
   HRESULT lastHr = S_OK;
   LONG lastResult = 0;
 };
-// The hook is never destroyed, so that a target still set when the process ends is not released
-// then: the target's module may already be gone. DllMain drops it when the module is unloaded
-// (DropCancelTarget): released at FreeLibrary, abandoned at process end.
+// While a target is set the hook holds the module (its lock count), so that COM does not unload
+// the module, and with it the target's reference, while the host still counts on the hook. The
+// hook is never destroyed: a target still set when the module is unloaded anyway (FreeLibrary by
+// hand, or the process ending) is abandoned by DllMain (AbandonCancelTarget), never released
+// under the loader lock, where the target's module may already be gone.
 union HookStorage {
   HookStorage() : hook() {}
   ~HookStorage() {}
@@ -132,8 +135,13 @@ class DomainObject : public ITeskDomainFile, public IVirtualController, public c
       HRESULT hr = pServer->QueryInterface(IID_ICZOVServer, server.put_void());
       if (FAILED(hr)) return hr;
     }
-    // The old target is released only after the new one is in place.
+    // The module is held from the first target to the clearing call; the old target is released
+    // only after the new one is in place.
+    const bool wasSet = static_cast<bool>(g_hook.target);
+    com_ptr<ICZOVServer> old = std::move(g_hook.target);
     g_hook.target = std::move(server);
+    if (!wasSet && g_hook.target) com::Module().Lock();
+    if (wasSet && !g_hook.target) com::Module().Unlock();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetCancelCalls(LONG* plCalls, HRESULT* phrLast,
@@ -170,13 +178,10 @@ HRESULT BindDomainObject(const std::string&, REFIID riid, void** ppv) {
   return com::CreateObject<DomainObject>(riid, ppv);
 }
 
-void DropCancelTarget(bool releaseIt) {
-  if (releaseIt) {
-    g_hook.target.reset();
-  } else {
-    // Abandoned: the object it points to may belong to a module that is already unloaded.
-    static_cast<void>(g_hook.target.detach());
-  }
+void AbandonCancelTarget() {
+  // Not released: the object it points to may belong to a module that is already unloaded, and
+  // DllMain must not call out of the module. Its module lock ends with the module.
+  static_cast<void>(g_hook.target.detach());
 }
 
 }  // namespace zov::sim

@@ -18,8 +18,10 @@ bool IsDomainName(const std::string& displayName);
 // A new domain object; riid of it.
 HRESULT BindDomainObject(const std::string& displayName, REFIID riid, void** ppv);
 
-// Drops the cancel target. With releaseIt false (the process is ending, the target's module may be
-// gone) the reference is abandoned rather than released.
-void DropCancelTarget(bool releaseIt);
+// Forgets the cancel target without releasing it, for DllMain when the module is unloaded (under
+// the loader lock, with the target's module possibly gone already). While a target is set the
+// module is held, so COM does not unload it then; only FreeLibrary by hand or the process ending
+// does.
+void AbandonCancelTarget();
 
 }  // namespace zov::sim

@@ -33,13 +33,13 @@ ObjectMapEntry g_objectMap[] = {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     zov::com::Module().Init(g_objectMap, instance, nullptr);
   } else if (reason == DLL_PROCESS_DETACH) {
-    // At process end (reserved non-null) the server holding the cancel target may already be
-    // gone: its reference is abandoned rather than released.
-    zov::sim::DropCancelTarget(reserved == nullptr);
+    // A cancel target still set is abandoned, never released here under the loader lock: its
+    // module may already be gone.
+    zov::sim::AbandonCancelTarget();
     zov::com::Module().Term();
   }
   return TRUE;

@@ -7,18 +7,22 @@
 #include <vector>
 
 #include "controller_setup.h"
+#include "counting_server.h"
 #include "module_install.h"
 #include "ole_text.h"
 #include "scratch.h"
 #include "services/domain_file.h"
 #include "services/nc_file_stream.h"
 #include "services/nc_var.h"
+#include "virtual_controller.h"
+#include "zov/com_ptr.h"
 #include "zov/unique_bstr.h"
 #include "zov/unique_variant.h"
 
 namespace {
 
 using zov::unique_bstr;
+using zov::test::CountingServer;
 using zov::test::Bstr;
 using zov::test::Narrow;
 using zov::services::DomainFile;
@@ -208,6 +212,53 @@ TEST_F(ServicesOnController, ControllerObjectsHoldTheModule) {
     EXPECT_EQ(canUnloadNow(), S_FALSE);
   }
   EXPECT_EQ(canUnloadNow(), S_OK);
+  FreeLibrary(module);
+}
+
+// A cancel target holds the module too, from the call that sets it to the one that clears it, so
+// that the module is not unloaded (and the target released inside its DllMain) while the host
+// counts on the hook. Each step goes through a domain object released before the module is asked.
+TEST_F(ServicesOnController, TheCancelTargetHoldsTheModule) {
+#if defined(_WIN32)
+  const std::string path = zov::test::ExecutableDir() + "VirtualController.dll";
+#else
+  const std::string path = zov::test::ScratchDir() + "VirtualController.dll";
+#endif
+  HMODULE module = LoadLibraryA(path.c_str());
+  ASSERT_NE(module, nullptr);
+  using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+  auto canUnloadNow = zov::test::ModuleProc<CanUnloadFn>(module, "DllCanUnloadNow");
+  ASSERT_NE(canUnloadNow, nullptr);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+  {
+    CountingServer server;
+    zov::test::CancelHookScope hook;
+    const struct {
+      const char* name;
+      bool set;  // SetCancelTarget(&server), else SetCancelTarget(NULL)
+      HRESULT canUnload;
+      ULONG serverRefs;
+    } steps[] = {
+        {"set", true, S_FALSE, 2},
+        {"set again: still one hold", true, S_FALSE, 2},
+        {"cleared", false, S_OK, 1},
+        {"cleared again: no second release", false, S_OK, 1},
+        {"set once more", true, S_FALSE, 2},
+        {"cleared once more", false, S_OK, 1},
+    };
+    for (const auto& step : steps) {
+      SCOPED_TRACE(step.name);
+      {
+        zov::com_ptr<IVirtualController> control;
+        ASSERT_EQ(zov::test::BindName("KalTeskDomain.TeskDomain.1:", IID_IVirtualController,
+                                      control.put_void()),
+                  S_OK);
+        ASSERT_EQ(control->SetCancelTarget(step.set ? &server : nullptr), S_OK);
+      }
+      EXPECT_EQ(canUnloadNow(), step.canUnload);
+      EXPECT_EQ(server.refs, step.serverRefs);
+    }
+  }
   FreeLibrary(module);
 }
 
