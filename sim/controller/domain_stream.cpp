@@ -103,7 +103,15 @@ class DomainObject : public ITeskDomainFile, public IVirtualController, public c
     if (!file_) return E_HANDLE;
     return Guarded([&]() -> HRESULT {
       ++reads_;
-      if (settings_.cancelOnRead != 0 && reads_ == settings_.cancelOnRead) CallCancel(folder_);
+      // The server's Cancel may release this object (the caller's last reference with it) or
+      // close its file: a reference of its own keeps the object alive to the end of the Read, and
+      // a file closed meanwhile ends the Read as one without an open file.
+      com_ptr<ITeskDomainFile> self;
+      if (settings_.cancelOnRead != 0 && reads_ == settings_.cancelOnRead) {
+        self.copy_from(this);
+        CallCancel(folder_);
+        if (!file_) return E_HANDLE;
+      }
       std::vector<unsigned char> bytes(static_cast<size_t>(settings_.pieceSize));
       size_t n = std::fread(bytes.data(), 1, bytes.size(), file_);
       if (n == 0 && std::ferror(file_)) return HRESULT_FROM_WIN32(ERROR_READ_FAULT);

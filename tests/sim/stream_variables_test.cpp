@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "controller_setup.h"
@@ -147,8 +148,8 @@ TEST_F(StreamTest, CancelOnReadCallsTheTargetsCancelDuringExactlyThatRead) {
   com_ptr<IVirtualController> control = domain.query<IVirtualController>(IID_IVirtualController);
   ASSERT_TRUE(control);
   CountingServer server;
-  ASSERT_EQ(control->SetCancelTarget(&server), S_OK);
   zov::test::CancelHookScope hook;  // the target cleared and [Stream] restored, whatever happens
+  ASSERT_EQ(control->SetCancelTarget(&server), S_OK);
   EXPECT_EQ(server.refs, 2u) << "the controller keeps one reference";
   LONG callsBefore = 0, lastResult = 0;
   HRESULT lastHr = E_FAIL;
@@ -192,6 +193,101 @@ TEST_F(StreamTest, CancelOnReadCallsTheTargetsCancelDuringExactlyThatRead) {
   }
   EXPECT_EQ(server.cancels, 2) << "no target, no call";
   Stream(128, 0);
+}
+
+// A server whose Cancel does to the stream what a cancelling host may: nothing, let go of it (its
+// last reference), or close it.
+class StreamHandlingServer final : public ICZOVServer {
+ public:
+  enum class Action { Nothing, Release, Close };
+
+  StreamHandlingServer(Action action, com_ptr<ITeskDomainFile> stream)
+      : action_(action), stream_(std::move(stream)) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        IsEqualIID(riid, IID_ICZOVServer)) {
+      *ppv = static_cast<ICZOVServer*>(this);
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  // On the test's stack: not counted.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SelectProgram(BSTR, short, short, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Cancel(LONG* result) override {
+    ++cancels;
+    if (action_ == Action::Release) stream_.reset();
+    if (action_ == Action::Close && stream_) stream_->Close();
+    *result = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE FindProgram(BSTR, BSTR, short, BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CheckDatFile(BSTR, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE UpdateDatFile(BSTR, LONG*) override { return E_NOTIMPL; }
+
+  int cancels = 0;
+
+ private:
+  Action action_;
+  com_ptr<ITeskDomainFile> stream_;
+};
+
+// The Read that calls Cancel finishes on a live object whatever the server does to the stream
+// meanwhile: released, it still hands out its piece; closed, it answers as a Read without a file.
+TEST_F(StreamTest, TheReadCallingCancelSurvivesWhatCancelDoes) {
+  using Action = StreamHandlingServer::Action;
+  const struct {
+    const char* name;
+    Action action;
+    HRESULT expected;
+    const char* piece;  // null: VT_EMPTY
+  } cases[] = {
+      {"nothing", Action::Nothing, S_OK, "N10 "},
+      {"the stream's last reference released", Action::Release, S_OK, "N10 "},
+      {"the stream closed", Action::Close, E_HANDLE, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    com_ptr<ITeskDomainFile> stream;
+    ASSERT_EQ(BindName("KalTeskDomain.TeskDomain.1:", IID_ITeskDomainFile, stream.put_void()),
+              S_OK);
+    ITeskDomainFile* const raw = stream.get();
+    StreamHandlingServer server(c.action, stream);  // the server holds the stream
+    zov::test::CancelHookScope hook;
+    Stream(4, 1);
+    ASSERT_EQ(stream->Open(Bstr("/NC/WKS.DIR/PART1.ZOV/MAIN.MPF").get(), 1), S_OK);
+    {
+      com_ptr<IVirtualController> control =
+          stream.query<IVirtualController>(IID_IVirtualController);
+      ASSERT_TRUE(control);
+      ASSERT_EQ(control->SetCancelTarget(&server), S_OK);
+    }
+    if (c.action == Action::Release) stream.reset();  // now the server's is the last reference
+    unique_variant piece;
+    EXPECT_EQ(raw->Read(piece.put()), c.expected);
+    EXPECT_EQ(server.cancels, 1);
+    if (c.piece) {
+      ASSERT_EQ(piece.get()->vt, VT_ARRAY | VT_UI1);
+      void* data = nullptr;
+      ASSERT_EQ(SafeArrayAccessData(piece.get()->parray, &data), S_OK);
+      EXPECT_EQ(std::string(static_cast<const char*>(data), 4), c.piece);
+      SafeArrayUnaccessData(piece.get()->parray);
+    } else {
+      EXPECT_EQ(piece.get()->vt, VT_EMPTY);
+    }
+  }
 }
 
 class VariablesTest : public ::testing::Test {
