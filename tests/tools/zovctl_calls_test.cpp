@@ -18,12 +18,14 @@
 namespace zovctl {
 namespace {
 
-// Parses `words` as a batch line is parsed: options included.
+// Parses `words` as zovctl's command line is parsed: options included, every option of zovctl
+// known to the command line, so that the call itself must refuse those it does not take.
 ServerCall Parse(const std::vector<std::string>& words) {
   std::vector<std::string> copy = words;
   std::vector<char*> argv{const_cast<char*>("zovctl")};
   for (auto& w : copy) argv.push_back(&w[0]);
-  CommandLine line(static_cast<int>(argv.size()), argv.data(), {"channel", "access", "default"}, {});
+  CommandLine line(static_cast<int>(argv.size()), argv.data(),
+                   {"machine", "channel", "access", "default", "ncu"}, {"help", "json"});
   return ParseServerCall(line.words(), line);
 }
 
@@ -93,6 +95,11 @@ TEST(ZovctlCall, RefusesWhatIsWrongSayingWhat) {
       {{"cancel", "--access", "3"}, "option --access does not apply to cancel"},
       {{"find", "W", "N", "--channel", "2"}, "option --channel does not apply to find"},
       {{"select", "A", "--default", "x"}, "option --default does not apply to select"},
+      {{"select", "A", "--ncu", "NCU2"}, "option --ncu does not apply to select"},
+      {{"find", "W", "N", "--ncu", "NCU2"}, "option --ncu does not apply to find"},
+      {{"check", "A", "--default", "x"}, "option --default does not apply to check"},
+      {{"update", "A", "--ncu=NCU1"}, "option --ncu does not apply to update"},
+      {{"cancel", "--channel", "1"}, "option --channel does not apply to cancel"},
       {{"select", "A", "--channel", "32768"}, "option --channel needs a whole number from -32768 to 32767, not \"32768\""},
       {{"select", "A", "--channel", "-32769"}, "not \"-32769\""},
       {{"select", "A", "--access", "99999999999999999999999"}, "option --access needs a whole number"},
@@ -158,6 +165,38 @@ TEST(ZovctlBatch, OptionsBelongToTheirOwnLine) {
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].accessLevel, 3);
   EXPECT_EQ(calls[1].accessLevel, kDefaultAccessLevel);
+}
+
+TEST(ZovctlCall, TakesZovctlsOwnOptionsAndJsonEverywhere) {
+  for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+           {"select", "A", "--json", "--machine", "m"},
+           {"find", "W", "N", "--json"},
+           {"check", "A", "--json"},
+           {"cancel", "--json", "--machine=m"}}) {
+    EXPECT_EQ(UsageMessage(words), "") << words[0];
+  }
+}
+
+TEST(ZovctlBatch, ALineTakesOnlyTheOptionsOfItsCall) {
+  const struct {
+    const char* line;
+    const char* message;
+  } cases[] = {
+      {"select A --ncu NCU2", "line 1: unknown option --ncu"},
+      {"select A --default x", "line 1: unknown option --default"},
+      {"cancel --machine m", "line 1: unknown option --machine"},
+      {"check A --access 3", "line 1: option --access does not apply to check"},
+      {"find W N --channel=2", "line 1: option --channel does not apply to find"},
+  };
+  for (const auto& c : cases) {
+    std::istringstream input(c.line);
+    try {
+      ParseBatch(input);
+      ADD_FAILURE() << "no usage error for " << c.line;
+    } catch (const UsageError& e) {
+      EXPECT_EQ(e.message, c.message);
+    }
+  }
 }
 
 TEST(ZovctlBatch, AnyBadLineRefusesTheWholeBatchNamingEveryBadLine) {

@@ -107,6 +107,27 @@ check; [ "$(printf '%s\n' "$n_out" | grep -c '^{"method":"[A-Za-z]*","args":{.*}
 step "bad batch: no call made" 2 "" "$bad_batch" batch
 step "usage error" 2 "" "" select
 
+# Options a command does not take are usage errors naming the option, before anything is done.
+# USAGE_FRAGMENT must be in the native message.
+refused() {
+  local name=$1 fragment=$2
+  shift 2
+  step "$name" 2 "" "cancel
+" "$@"
+  check
+  local message
+  message=$(printf 'cancel\n' | native "$@" 2>&1 >/dev/null)
+  case "$message" in
+    *"$fragment"*) ;;
+    *) fail "$name: the message is: $message" ;;
+  esac
+}
+refused "select --ncu" "option --ncu does not apply to select" select X --ncu NCU2
+refused "batch --ncu" "option --ncu does not apply to batch" --ncu NCU2 batch
+refused "batch --channel" "option --channel does not apply to batch" batch --channel 2
+refused "self-check --json" "option --json does not apply to self-check" --json self-check
+refused "register --access" "option --access does not apply to register" register 'C:\zov\X.dll' --access 1
+
 # Unregistered again, the native server cannot be created any more.
 check; native unregister "C:\\zov\\$server" >/dev/null || fail "native unregister $server"
 check; native unregister "C:\\zov\\$controller" >/dev/null || fail "native unregister $controller"

@@ -61,4 +61,15 @@ long CommandLine::integerOption(const std::string& name, long fallback) const {
   return value;
 }
 
+void CommandLine::refuseOptionsBut(const std::string& command,
+                                   std::initializer_list<const char*> allowed) const {
+  for (const auto& option : options_) {
+    const std::string& name = option.first;
+    if (name == "machine" || name == "help") continue;
+    bool takes = false;
+    for (const char* a : allowed) takes = takes || name == a;
+    if (!takes) throw UsageError{"option --" + name + " does not apply to " + command};
+  }
+}
+
 }  // namespace zovctl

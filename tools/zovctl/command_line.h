@@ -2,6 +2,7 @@
 // what was wrong.
 #pragma once
 
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ class CommandLine {
   std::string option(const std::string& name, const std::string& fallback) const;
   // The option as a decimal integer; throws UsageError when it is not one.
   long integerOption(const std::string& name, long fallback) const;
+  // Throws UsageError ("option --ncu does not apply to select") for an option given that
+  // `command` does not take: one that is not in `allowed` nor one of zovctl's own, --machine and
+  // --help, which every command takes.
+  void refuseOptionsBut(const std::string& command, std::initializer_list<const char*> allowed) const;
 
  private:
   std::vector<std::string> words_;

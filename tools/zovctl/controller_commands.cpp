@@ -110,15 +110,27 @@ int SetVariable(const std::string& ncu, const std::string& variable, const std::
 int RunControllerCommand(const std::vector<std::string>& words, const CommandLine& line) {
   const size_t n = words.size();
   const std::string verb = n > 1 ? words[1] : "";
+  // Only nc select takes an option, --ncu; the other commands name their NCU, or need none.
+  const std::string command = words[0] + " " + verb;
   if (words[0] == "nc") {
-    if (verb == "load" && n == 3) return Load(words[2]);
-    if (verb == "unload" && n == 3) return Unload(words[2]);
-    if (verb == "select" && n == 4) return Select(words[2], words[3], line);
+    if ((verb == "load" || verb == "unload") && n == 3) {
+      line.refuseOptionsBut(command, {});
+      return verb == "load" ? Load(words[2]) : Unload(words[2]);
+    }
+    if (verb == "select" && n == 4) {
+      line.refuseOptionsBut(command, {"ncu"});
+      return Select(words[2], words[3], line);
+    }
     throw UsageError{"nc load|unload HOSTPATH, or nc select [--ncu NAME] CHANNEL PROGRAM"};
   }
-  if (verb == "online" && n == 3) return SetOnline(words[2], true);
-  if (verb == "offline" && n == 3) return SetOnline(words[2], false);
-  if (verb == "set" && n == 5) return SetVariable(words[2], words[3], words[4]);
+  if ((verb == "online" || verb == "offline") && n == 3) {
+    line.refuseOptionsBut(command, {});
+    return SetOnline(words[2], verb == "online");
+  }
+  if (verb == "set" && n == 5) {
+    line.refuseOptionsBut(command, {});
+    return SetVariable(words[2], words[3], words[4]);
+  }
   throw UsageError{"ncu online|offline NAME, or ncu set NAME VARIABLE VALUE"};
 }
 

@@ -61,11 +61,14 @@ int Run(int argc, char** argv) {
     return zovctl::RunProfileCommand(std::vector<std::string>(words.begin() + 1, words.end()), line);
   if (command == "self-check") {
     if (words.size() != 1) throw zovctl::UsageError{"self-check takes no arguments"};
+    line.refuseOptionsBut(command, {});
     return zovctl::RunSelfCheck();
   }
-  if (command == "register" || command == "unregister")
+  if (command == "register" || command == "unregister") {
+    line.refuseOptionsBut(command, {});
     return zovctl::RunRegisterCommand(command == "register",
                                       std::vector<std::string>(words.begin() + 1, words.end()));
+  }
   if (command == "nc" || command == "ncu") return zovctl::RunControllerCommand(words, line);
   if (zovctl::IsServerCommand(command)) return zovctl::RunServerCommand(words, line);
   throw zovctl::UsageError{"unknown command \"" + command + "\""};

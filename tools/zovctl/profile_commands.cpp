@@ -76,18 +76,22 @@ int RunProfileCommand(const std::vector<std::string>& words, const CommandLine& 
   };
   if (verb == "get") {
     need(4, 4, "get FILE SECTION KEY [--default TEXT]");
+    line.refuseOptionsBut("profile get", {"default"});
     return Get(words[1], words[2], words[3], line);
   }
   if (verb == "int") {
     need(4, 4, "int FILE SECTION KEY [--default N]");
+    line.refuseOptionsBut("profile int", {"default"});
     return GetInt(words[1], words[2], words[3], line);
   }
   if (verb == "set") {
     need(5, 5, "set FILE SECTION KEY VALUE");
+    line.refuseOptionsBut("profile set", {});
     return Set(words[1], words[2].c_str(), words[3].c_str(), words[4].c_str());
   }
   if (verb == "delete") {
     need(3, 4, "delete FILE SECTION [KEY]");
+    line.refuseOptionsBut("profile delete", {});
     int status = 0;
     if (!CheckExistingFile(words[1], &status)) return status;  // a delete never creates a file
     return Set(words[1], words[2].c_str(), words.size() == 4 ? words[3].c_str() : nullptr, nullptr);

@@ -66,13 +66,12 @@ ServerCall ParseServerCall(const std::vector<std::string>& words, const CommandL
   if (words.size() - 1 < arguments) throw UsageError{"missing argument: usage: " + std::string(usage)};
   if (words.size() - 1 > arguments)
     throw UsageError{"too many arguments (\"" + words[arguments + 1] + "\"): usage: " + usage};
-  auto refuse = [&](const char* option, bool takes) {
-    if (!takes && line.has(option))
-      throw UsageError{"option --" + std::string(option) + " does not apply to " + command};
-  };
-  refuse("channel", takesChannel);
-  refuse("access", takesAccess);
-  refuse("default", false);
+  if (takesChannel)
+    line.refuseOptionsBut(command, {"json", "channel", "access"});
+  else if (takesAccess)
+    line.refuseOptionsBut(command, {"json", "access"});
+  else
+    line.refuseOptionsBut(command, {"json"});
   if (line.has("channel")) call.channel = ParseShort(line.option("channel", ""), "option --channel");
   if (line.has("access")) call.accessLevel = ParseShort(line.option("access", ""), "option --access");
   switch (call.method) {

@@ -35,10 +35,10 @@ bool IsServerCallCommand(const std::string& word);
 // The method's name on the interface ("SelectProgram"...).
 const char* MethodName(ServerMethod method);
 
-// words[0] is the command, the rest its arguments; the options are those of `line` (only
-// --channel and --access are taken, and only where the method has the parameter). Throws
-// UsageError saying what is wrong: unknown command, missing or extra argument, an option the
-// command does not take, a number that is not a whole number in the range of a short.
+// words[0] is the command, the rest its arguments; the options are those of `line` (--json, and
+// --channel and --access only where the method has the parameter). Throws UsageError saying what
+// is wrong: unknown command, missing or extra argument, an option the command does not take, a
+// number that is not a whole number in the range of a short.
 ServerCall ParseServerCall(const std::vector<std::string>& words, const CommandLine& line);
 
 // A decimal whole number from -32768 to 32767 (optional sign, digits only); throws UsageError

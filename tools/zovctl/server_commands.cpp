@@ -183,9 +183,10 @@ int RunServerCommand(const std::vector<std::string>& words, const CommandLine& l
   std::vector<ServerCall> calls;
   if (!words.empty() && words[0] == "batch") {
     if (words.size() != 1) throw UsageError{"batch takes no arguments: the calls come from standard input"};
-    for (const char* option : {"channel", "access", "default"})
+    for (const char* option : {"channel", "access"})
       if (line.has(option))
         throw UsageError{"option --" + std::string(option) + " does not apply to batch; give it on the call's line"};
+    line.refuseOptionsBut("batch", {"json"});
     calls = ParseBatch(std::cin);
   } else {
     calls.push_back(ParseServerCall(words, line));

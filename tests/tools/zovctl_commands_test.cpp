@@ -1,0 +1,106 @@
+// zovctl's controller and profile commands as its command line runs them: what they refuse, and
+// that a refused command leaves the virtual controller's state as it was. Natively and under Wine.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "controller_commands.h"
+#include "controller_state.h"
+#include "profile_commands.h"
+#include "scratch.h"
+
+namespace {
+
+struct Outcome {
+  int status;           // the exit status; 2 for a usage error
+  std::string message;  // the usage error's message
+};
+
+// Runs "zovctl WORDS..." with every option zovctl knows, as main does.
+Outcome Zovctl(std::vector<std::string> words) {
+  words.insert(words.begin(), "zovctl");
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(&w[0]);
+  try {
+    zovctl::CommandLine line(static_cast<int>(argv.size()), argv.data(),
+                             {"machine", "default", "channel", "access", "ncu"}, {"help", "json"});
+    const std::vector<std::string>& w = line.words();
+    if (w.at(0) == "profile")
+      return {zovctl::RunProfileCommand(std::vector<std::string>(w.begin() + 1, w.end()), line), ""};
+    return {zovctl::RunControllerCommand(w, line), ""};
+  } catch (const zovctl::UsageError& e) {
+    return {2, e.message};
+  }
+}
+
+class ZovctlCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#if defined(_WIN32)
+    ASSERT_TRUE(SetEnvironmentVariableA("ZOV_MACHINE", (zov::test::ScratchDir() + "zovctlmachine").c_str()));
+#endif
+    folder = zov::sim::ControllerFolder();
+    ASSERT_TRUE(zov::sim::CreateFolders(folder + "hd\\WKS.DIR\\P.ZOV"));
+    ASSERT_TRUE(zov::sim::CreateFolders(folder + "nc"));
+    ASSERT_TRUE(zov::sim::CreateFolders(folder + "ncu"));
+    ASSERT_TRUE(zov::test::WriteFileBytes(folder + "hd\\WKS.DIR\\P.ZOV\\MAIN.MPF", "N10\n"));
+    ASSERT_TRUE(zov::test::WriteFileBytes(folder + "ncu\\NCU1.ini", kNcu1));
+    ASSERT_TRUE(zov::test::WriteFileBytes(folder + "ncu\\NCU2.ini", "[NCU]\r\nOnline=1\r\n"));
+  }
+
+  // NCU1's state file is as SetUp wrote it.
+  void ExpectNcu1Unchanged() {
+    std::string bytes;
+    ASSERT_TRUE(zov::test::ReadFileBytes(folder + "ncu\\NCU1.ini", &bytes));
+    EXPECT_EQ(bytes, kNcu1);
+  }
+
+  static constexpr const char* kNcu1 = "[NCU]\r\nOnline=1\r\n[Variables]\r\n/A=I2:1\r\n";
+  std::string folder;
+};
+
+TEST_F(ZovctlCommandsTest, EachCommandRefusesTheOptionsItDoesNotTake) {
+  const std::string ini = zov::test::ScratchDir() + "refused.ini";
+  const struct {
+    std::vector<std::string> words;
+    const char* message;
+  } cases[] = {
+      {{"nc", "load", "\\WKS.DIR\\P.ZOV\\MAIN.MPF", "--json"}, "option --json does not apply to nc load"},
+      {{"nc", "unload", "\\WKS.DIR", "--ncu", "NCU1"}, "option --ncu does not apply to nc unload"},
+      {{"nc", "select", "--channel", "2", "1", "\\WKS.DIR\\P.ZOV\\MAIN.MPF"},
+       "option --channel does not apply to nc select"},
+      {{"nc", "select", "1", "\\WKS.DIR\\P.ZOV\\MAIN.MPF", "--access=0"},
+       "option --access does not apply to nc select"},
+      {{"ncu", "offline", "NCU1", "--default", "1"}, "option --default does not apply to ncu offline"},
+      {{"ncu", "online", "NCU1", "--json"}, "option --json does not apply to ncu online"},
+      {{"ncu", "set", "NCU1", "/A", "I2:2", "--ncu", "NCU2"}, "option --ncu does not apply to ncu set"},
+      {{"profile", "set", ini, "S", "K", "V", "--default", "x"},
+       "option --default does not apply to profile set"},
+      {{"profile", "delete", ini, "S", "--access", "1"}, "option --access does not apply to profile delete"},
+      {{"profile", "get", ini, "S", "K", "--json"}, "option --json does not apply to profile get"},
+      {{"profile", "int", ini, "S", "K", "--channel", "1"}, "option --channel does not apply to profile int"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    Outcome run = Zovctl(c.words);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.message, c.message);
+  }
+  ExpectNcu1Unchanged();
+  EXPECT_TRUE(zov::sim::NcuOnline(folder, "NCU1"));
+  EXPECT_FALSE(zov::test::FileExists(folder + "nc\\WKS.DIR"));
+  EXPECT_FALSE(zov::sim::ReadVariable(folder, "NCU1", "/Channel/ProgramPointer/progName[u1]").found);
+  EXPECT_FALSE(zov::test::FileExists(ini));
+}
+
+TEST_F(ZovctlCommandsTest, TheOptionsACommandTakesStillWork) {
+  EXPECT_EQ(Zovctl({"--machine", "m", "nc", "select", "--ncu", "NCU2", "1", "\\WKS.DIR\\P.ZOV\\MAIN.MPF"}).status, 0);
+  EXPECT_EQ(zov::sim::ReadVariable(folder, "NCU2", "/Channel/ProgramPointer/progName[u1]").spelling,
+            "S:_N_MAIN_MPF");
+  EXPECT_EQ(Zovctl({"ncu", "set", "NCU1", "/B", "I4:7", "--machine=m"}).status, 0);
+  EXPECT_EQ(zov::sim::ReadVariable(folder, "NCU1", "/B").spelling, "I4:7");
+}
+
+}  // namespace
