@@ -16,19 +16,6 @@ constexpr DWORD kValueSize = 1024;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualNoCase(const std::string& a, const char* b) {
-  size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
-
-bool StartsNoCase(const std::string& text, const char* prefix) {
-  size_t n = std::strlen(prefix);
-  return text.size() >= n && EqualNoCase(text.substr(0, n), prefix);
-}
-
 // Splits at '/' and '\', skipping empty components.
 std::vector<std::string> SplitComponents(const std::string& text) {
   std::vector<std::string> parts;
@@ -80,6 +67,17 @@ bool ParseInteger(const std::string& text, long long* out) {
 
 }  // namespace
 
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+  return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
 std::string ControllerFolder() {
 #if defined(_WIN32)
   char machine[MAX_PATH];
@@ -105,7 +103,7 @@ bool IsSafeComponent(const std::string& name) {
 ParseResult ParseDomainName(const std::string& text, DomainName* out) {
   *out = DomainName();
   const size_t prefix = sizeof kDomainPrefix - 1;
-  if (!StartsNoCase(text, kDomainPrefix)) return ParseResult::Syntax;
+  if (!StartsWithNoCase(text, kDomainPrefix)) return ParseResult::Syntax;
   std::string rest = text.substr(prefix);
   if (rest.empty() || (rest[0] != '/' && rest[0] != '\\')) return ParseResult::Syntax;
   // A share: "//SERVER/SHARE/...".

@@ -19,6 +19,11 @@
 
 namespace zov::sim {
 
+// The controller's names (views, types, properties, ProgIDs, extensions) compared without regard
+// to case: ASCII letters fold, every other byte compares as it is, whatever the code page.
+bool EqualNoCase(const std::string& a, const std::string& b);
+bool StartsWithNoCase(const std::string& text, const std::string& prefix);
+
 // The controller folder as a Windows path ending in '\'. Off Windows it is "C:\controller\" of the
 // machine in use. On Windows it is "%ZOV_MACHINE%\drive_c\controller\", the environment variable
 // read at each call; empty when ZOV_MACHINE is not set.

@@ -1,7 +1,6 @@
 #include "directory_object.h"
 
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include "com_support.h"
@@ -21,10 +20,6 @@ namespace {
 constexpr HRESULT kPropertyNotFound = static_cast<HRESULT>(0x8000500D);  // E_ADS_PROPERTY_NOT_FOUND
 constexpr HRESULT kObjectExists = static_cast<HRESULT>(0x8000500E);      // E_ADS_OBJECT_EXISTS
 constexpr DWORD kEnvVarNotFound = 203;                                    // ERROR_ENVVAR_NOT_FOUND
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
 
 // Where a name of the namespace exists right now.
 struct Presence {
@@ -261,7 +256,7 @@ class DirectoryObject : public VtableOnlyDispatch<IADs, IADsContainer>, public c
 }  // namespace
 
 bool IsNamespaceName(const std::string& displayName) {
-  return lstrcmpiA(displayName.substr(0, std::strlen(kDomainPrefix)).c_str(), kDomainPrefix) == 0;
+  return StartsWithNoCase(displayName, kDomainPrefix);
 }
 
 HRESULT BindNamespaceObject(const std::string& displayName, REFIID riid, void** ppv) {

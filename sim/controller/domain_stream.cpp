@@ -50,7 +50,7 @@ void CallCancel(const std::string& folder) {
   if (!target) return;
   LONG result = 0;
   HRESULT hr = target->Cancel(&result);
-  InterlockedIncrement(&g_hook.calls);
+  ++g_hook.calls;
   g_hook.lastHr = hr;
   g_hook.lastResult = result;
   RecordCancelCall(folder, hr);
@@ -79,7 +79,7 @@ class DomainObject : public ITeskDomainFile, public IVirtualController, public c
       std::string path;
       if (!bstrPath || !ToAnsi(bstrPath, &path)) return E_INVALIDARG;
       // "/NC/<host path with '/'>": the file in the NC's store.
-      if (path.size() < 4 || lstrcmpiA(path.substr(0, 3).c_str(), "/NC") != 0 || path[3] != '/')
+      if (!StartsWithNoCase(path, "/NC/"))
         return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
       std::vector<std::string> components;
       if (!SplitStorePath(path.substr(4), &components))

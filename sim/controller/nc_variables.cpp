@@ -27,7 +27,7 @@ bool SplitName(const std::string& displayName, std::string* ncu) {
   std::string text = displayName;
   if (!text.empty() && text[0] == '@') text = text.substr(1);
   const size_t n = sizeof kProgId - 1;
-  if (text.size() < n || lstrcmpiA(text.substr(0, n).c_str(), kProgId) != 0) return false;
+  if (!StartsWithNoCase(text, kProgId)) return false;
   std::string rest = text.substr(n);
   if (rest.empty()) {
     ncu->clear();
@@ -86,10 +86,6 @@ HRESULT ArrayOf(const VariableValue& value, VARIANT* out) {
   out->vt = static_cast<VARTYPE>(VT_ARRAY | type);
   out->parray = array.detach();
   return S_OK;
-}
-
-HRESULT PutVariant(SAFEARRAY* array, LONG index, VARIANT* value) {
-  return SafeArrayPutElement(array, &index, value);
 }
 
 // The names of a Read: one BSTR, or a one-dimensional array of BSTRs or of VARIANTs holding them.
@@ -186,7 +182,7 @@ class VariablesObject : public VtableOnlyDispatch<ITeskVar>, public com::ObjectR
       if (FAILED(hr = SafeArrayPutElement(errors.get(), &index, &itemError))) return hr;
       if (count == 1) {
         single = std::move(item);
-      } else if (FAILED(hr = PutVariant(many.get(), index, item.get()))) {
+      } else if (FAILED(hr = SafeArrayPutElement(many.get(), &index, item.get()))) {
         return hr;
       }
     }
