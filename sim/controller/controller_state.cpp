@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,13 +55,29 @@ std::string ProfileString(const std::string& file, const char* section, const ch
   return std::string(buffer, n);
 }
 
-// A decimal (or 0x hexadecimal) integer filling the whole text.
+// An integer filling the whole text: hexadecimal after "0x" (or "0X", behind an optional sign),
+// decimal otherwise; a leading 0 does not make it octal ("010" is ten).
 bool ParseInteger(const std::string& text, long long* out) {
-  if (text.empty()) return false;
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  const size_t digits = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  const bool hex = text.size() > digits + 1 && text[digits] == '0' &&
+                   (text[digits + 1] == 'x' || text[digits + 1] == 'X');
   errno = 0;
   char* end = nullptr;
-  long long value = std::strtoll(text.c_str(), &end, 0);
+  long long value = std::strtoll(text.c_str(), &end, hex ? 16 : 10);
   if (errno != 0 || end != text.c_str() + text.size()) return false;
+  *out = value;
+  return true;
+}
+
+// A double filling the whole text; false for a value too large for a double (which strtod gives as
+// HUGE_VAL, an infinity) and for the spellings of infinity and NaN, which no NC variable holds. A
+// value too small for a double reads as the nearest one the type has.
+bool ParseReal(const std::string& text, double* out) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(value)) return false;
   *out = value;
   return true;
 }
@@ -267,11 +284,8 @@ bool ParseVariableValue(const std::string& spelling, VariableValue* out) {
     return true;
   }
   if (EqualNoCase(type, "R8")) {
-    if (value.empty()) return false;
-    char* end = nullptr;
-    out->real = std::strtod(value.c_str(), &end);
     out->type = VariableValue::Type::R8;
-    return end == value.c_str() + value.size();
+    return ParseReal(value, &out->real);
   }
   long long number = 0;
   if (!ParseInteger(value, &number)) return false;
