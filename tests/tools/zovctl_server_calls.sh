@@ -49,6 +49,11 @@ case "$out" in
   *) fail "unregistered server: $out" ;;
 esac
 
+# A batch without calls succeeds without creating the server.
+check
+out=$(printf '# nothing to call\n\n' | native batch 2>&1); rc=$?
+[ $rc -eq 0 ] && [ -z "$out" ] || fail "empty batch, unregistered server: exit $rc: $out"
+
 cp "$native_bin/$server" "$native_bin/$controller" "$native_machine/drive_c/zov/"
 check; native register "C:\\zov\\$server" >/dev/null || fail "native register $server"
 check; native register "C:\\zov\\$controller" >/dev/null || fail "native register $controller"

@@ -188,6 +188,8 @@ int RunServerCommand(const std::vector<std::string>& words, const CommandLine& l
         throw UsageError{"option --" + std::string(option) + " does not apply to batch; give it on the call's line"};
     line.refuseOptionsBut("batch", {"json"});
     calls = ParseBatch(std::cin);
+    // No call, nothing failed: the server is not even created (and need not be registered).
+    if (calls.empty()) return 0;
   } else {
     calls.push_back(ParseServerCall(words, line));
   }
