@@ -108,13 +108,31 @@ std::string ControllerFolder() {
 #endif
 }
 
+namespace {
+
+// True for a name Windows opens as a device in every folder (see IsSafeComponent).
+bool IsDeviceName(const std::string& name) {
+  // Windows takes the part before the first dot, without the spaces that end it.
+  std::string base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (EqualNoCase(base, device)) return true;
+  if (base.size() != 4 || !(StartsWithNoCase(base, "COM") || StartsWithNoCase(base, "LPT")))
+    return false;
+  // COM0-COM9 and LPT0-LPT9, and with the superscript digits 1, 2 and 3 of the ANSI code page.
+  const unsigned char digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+}  // namespace
+
 bool IsSafeComponent(const std::string& name) {
   if (name.empty()) return false;
   if (name.back() == '.' || name.back() == ' ') return false;  // also "." and ".."
   for (unsigned char c : name) {
     if (c < 0x20 || std::strchr("<>:\"/\\|?*", c)) return false;
   }
-  return true;
+  return !IsDeviceName(name);
 }
 
 ParseResult ParseDomainName(const std::string& text, DomainName* out) {

@@ -35,7 +35,10 @@ enum class View { Hd, Nc, HdNc };
 // True for a name that may stand as one component of a path inside the controller or a drive:
 // not empty, not "." or ".." or any name of dots only, no trailing dot or space (Windows would drop
 // them and so could reach another name), no character Windows forbids in names ("<>:\"/\\|?*" and
-// control characters).
+// control characters), and no device name, which Windows opens as the device in every folder:
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-COM9, LPT0-LPT9 (COM and LPT with the superscript
+// digits 1-3 too), in any case, alone or with any extension ("nul.txt", "Com1.tar.gz"), also with
+// spaces before the dot.
 bool IsSafeComponent(const std::string& name);
 
 // A name of the directory namespace, taken apart.

@@ -46,6 +46,18 @@ TEST(ControllerStateTest, DomainNamesAreTakenApart) {
       {"TESK://domain/hd/A:B", ParseResult::NotFound, {}, {}, "", {}, ""},
       {"TESK://domain/c:/../X", ParseResult::NotFound, {}, {}, "", {}, ""},
       {"TESK://domain//SRV/../X", ParseResult::NotFound, {}, {}, "", {}, ""},
+      // Device names lead to the device, not to a file of the folder.
+      {"TESK://domain/hd/CON", ParseResult::NotFound, {}, {}, "", {}, ""},
+      {"TESK://domain/hd/WKS.DIR/nul.txt", ParseResult::NotFound, {}, {}, "", {}, ""},
+      {"TESK://domain/nc/Com1.tar.gz", ParseResult::NotFound, {}, {}, "", {}, ""},
+      {"TESK://domain/hd/LPT9 .MPF", ParseResult::NotFound, {}, {}, "", {}, ""},
+      {"TESK://domain/hd/conout$", ParseResult::NotFound, {}, {}, "", {}, ""},
+      {"TESK://domain/hd/COM\xB9.MPF", ParseResult::NotFound, {}, {}, "", {}, ""},
+      {"TESK://domain/c:/AUX", ParseResult::NotFound, {}, {}, "", {}, ""},
+      {"TESK://domain//SRV/PRN/X", ParseResult::NotFound, {}, {}, "", {}, ""},
+      {"TESK://domain/hd/CONSOLE.MPF/COM10/XNUL.SPF/LPT", ParseResult::Ok,
+       DomainName::Kind::Store, View::Hd, "", {"CONSOLE.MPF", "COM10", "XNUL.SPF", "LPT"},
+       "TESK://domain/hd/CONSOLE.MPF/COM10/XNUL.SPF/LPT"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -140,6 +152,10 @@ TEST(ControllerStateTest, StorePathsAndNcNames) {
   EXPECT_FALSE(zov::sim::SplitStorePath("\\WKS.DIR\\..\\..\\X", &components));
   EXPECT_FALSE(zov::sim::SplitStorePath("", &components));
   EXPECT_FALSE(zov::sim::SplitStorePath("C:\\X", &components));
+  EXPECT_FALSE(zov::sim::SplitStorePath("\\WKS.DIR\\AUX.MPF", &components));
+  EXPECT_FALSE(zov::sim::IsValidNcuName("NUL"));
+  EXPECT_FALSE(zov::sim::IsValidNcuName("com1"));
+  EXPECT_TRUE(zov::sim::IsValidNcuName("CONSOLE"));
   EXPECT_TRUE(zov::sim::IsValidNcuName("NCU2"));
   EXPECT_FALSE(zov::sim::IsValidNcuName("NCU2.ini"));
   EXPECT_FALSE(zov::sim::IsValidNcuName("..\\X"));

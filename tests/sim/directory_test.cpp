@@ -119,6 +119,8 @@ TEST_F(DirectoryTest, NamesBindWhenTheirObjectExistsInTheirView) {
       {"TESK://domain/hd/WKS.DIR/PART1.ZOV/MAIN.MPF.", kPathNotFound},
       {"TESK://domain/hd/c:/x", kPathNotFound},
       {"TESK://domain/1:/x", kPathNotFound},
+      {"TESK://domain/hd/WKS.DIR/CON", kPathNotFound},
+      {"TESK://domain/hd-nc/WKS.DIR/PART1.ZOV/nul.mpf", kPathNotFound},
   };
   for (const BindCase& c : cases) {
     com_ptr<IADs> object;
@@ -253,6 +255,8 @@ TEST_F(DirectoryTest, CreateMakesFoldersAndEmptyFilesOnTheHardDisk) {
       {"TESK://domain/hd/CREATE.DIR", "DAT", "X.DAT", E_INVALIDARG, false},
       {"TESK://domain/hd/CREATE.DIR", "*.DAT", "..\\X.DAT", E_INVALIDARG, false},
       {"TESK://domain/hd/CREATE.DIR", "*.DAT", "A/X.DAT", E_INVALIDARG, false},
+      {"TESK://domain/hd/CREATE.DIR", "*.DAT", "NUL.DAT", E_INVALIDARG, false},
+      {"TESK://domain/hd/CREATE.DIR", "*.ZOV", "com1.ZOV", E_INVALIDARG, false},
       {"TESK://domain/hd-nc/CREATE.DIR", "*.DAT", "VIEW.DAT", E_ACCESSDENIED, false},
       {"TESK://domain/nc/WKS.DIR", "*.DAT", "VIEW.DAT", E_ACCESSDENIED, false},
   };
