@@ -95,6 +95,37 @@ TEST_F(ZovctlCommandsTest, EachCommandRefusesTheOptionsItDoesNotTake) {
   EXPECT_FALSE(zov::test::FileExists(ini));
 }
 
+// The name and value become a line "name=value" of the NCU's state file, which must stay that
+// one line of [Variables].
+TEST_F(ZovctlCommandsTest, NcuSetRefusesWhatWouldChangeTheStateFilesLayout) {
+  const struct {
+    std::string variable, value;
+    const char* message;
+  } cases[] = {
+      {"/A", "S:x\r\n[NCU]\r\nOnline=0", "control characters"},
+      {"/A", "S:x\nOnline=0", "control characters"},
+      {"/A", "S:x\ty", "control characters"},
+      {"/A", "S:x\x7fy", "control characters"},
+      {"/B\r\n[NCU]\r\nOnline", "0", "control characters"},
+      {"/B\r\nOnline", "", "control characters"},
+      {"[NCU]", "I2:0", "\"[NCU]\" is no variable name"},
+      {";/A", "I2:0", "\";/A\" is no variable name"},
+      {"/A=x", "I2:0", "\"/A=x\" is no variable name"},
+      {"", "I2:0", "\"\" is no variable name"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.variable + " = " + c.value);
+    Outcome run = Zovctl({"ncu", "set", "NCU1", c.variable, c.value});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.message.find(c.message), std::string::npos) << run.message;
+  }
+  ExpectNcu1Unchanged();
+  EXPECT_TRUE(zov::sim::NcuOnline(folder, "NCU1"));
+  // What a name may have: '[' and ';' past its start, blanks, non-ASCII; a value may have '='.
+  EXPECT_EQ(Zovctl({"ncu", "set", "NCU1", "/Channel/x[u1];a", "S:a=b; c \xC4"}).status, 0);
+  EXPECT_EQ(zov::sim::ReadVariable(folder, "NCU1", "/Channel/x[u1];a").spelling, "S:a=b; c \xC4");
+}
+
 TEST_F(ZovctlCommandsTest, TheOptionsACommandTakesStillWork) {
   EXPECT_EQ(Zovctl({"--machine", "m", "nc", "select", "--ncu", "NCU2", "1", "\\WKS.DIR\\P.ZOV\\MAIN.MPF"}).status, 0);
   EXPECT_EQ(zov::sim::ReadVariable(folder, "NCU2", "/Channel/ProgramPointer/progName[u1]").spelling,

@@ -93,8 +93,22 @@ int SetOnline(const std::string& ncu, bool online) {
                                                      : Fail(ncu + ": its state file cannot be written");
 }
 
+bool HasControlCharacter(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+  return false;
+}
+
 int SetVariable(const std::string& ncu, const std::string& variable, const std::string& value) {
   if (!zov::sim::IsValidNcuName(ncu)) throw UsageError{"\"" + ncu + "\" is no NCU name"};
+  // The variable is one line "name=value" of the NCU's state file: a line end in either would add
+  // lines of its own (another key, a section), a name beginning with '[' would read as a section,
+  // one beginning with ';' as a comment, and '=' would end the name early.
+  if (HasControlCharacter(variable) || HasControlCharacter(value))
+    throw UsageError{"a variable's name and value may not have control characters (line ends, tabs...)"};
+  if (variable.empty() || variable[0] == '[' || variable[0] == ';' ||
+      variable.find('=') != std::string::npos)
+    throw UsageError{"\"" + variable + "\" is no variable name (empty, beginning with '[' or ';', or with '=')"};
   zov::sim::VariableValue parsed;
   if (!value.empty() && !zov::sim::ParseVariableValue(value, &parsed))
     throw UsageError{"\"" + value + "\" is no value (I2:n, I4:n, R8:x, S:text, V:...)"};
