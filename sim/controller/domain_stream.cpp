@@ -179,7 +179,9 @@ class DomainObject : public ITeskDomainFile, public IVirtualController, public c
 }  // namespace
 
 bool IsDomainName(const std::string& displayName) {
-  return lstrcmpiA(displayName.c_str(), "KalTeskDomain.TeskDomain.1:") == 0;
+  // The versioned ProgID, and the version-independent one that leads to it through CurVer.
+  return EqualNoCase(displayName, "KalTeskDomain.TeskDomain.1:") ||
+         EqualNoCase(displayName, "KalTeskDomain.TeskDomain:");
 }
 
 HRESULT BindDomainObject(const std::string&, REFIID riid, void** ppv) {

@@ -10,10 +10,12 @@
 
 namespace zov::sim {
 
-// {72114E5A-61EC-4BF2-82EB-35C4F06D74E1}, ProgID "KalTeskDomain.TeskDomain.1".
+// {72114E5A-61EC-4BF2-82EB-35C4F06D74E1}, ProgID "KalTeskDomain.TeskDomain.1" (version-independent
+// "KalTeskDomain.TeskDomain").
 extern const CLSID CLSID_VirtualDomain;
 
-// True for "KalTeskDomain.TeskDomain.1:" (any case), with nothing after the colon.
+// True for "KalTeskDomain.TeskDomain.1:" and for the version-independent
+// "KalTeskDomain.TeskDomain:" (any case), with nothing after the colon.
 bool IsDomainName(const std::string& displayName);
 // A new domain object; riid of it.
 HRESULT BindDomainObject(const std::string& displayName, REFIID riid, void** ppv);

@@ -290,6 +290,33 @@ TEST_F(StreamTest, TheReadCallingCancelSurvivesWhatCancelDoes) {
   }
 }
 
+// The stream is bound by its versioned ProgID and by the version-independent one (through its
+// CurVer), with nothing after the colon.
+TEST(StreamNames, BothProgIdsBindTheStream) {
+  ASSERT_TRUE(zov::test::SetUpVirtualController());
+  const struct {
+    const char* name;
+    bool binds;
+  } cases[] = {
+      {"KalTeskDomain.TeskDomain.1:", true},
+      {"KalTeskDomain.TeskDomain:", true},
+      {"kalteskdomain.teskdomain.1:", true},
+      {"KALTESKDOMAIN.TESKDOMAIN:", true},
+      {"KalTeskDomain.TeskDomain.1:x", false},
+      {"KalTeskDomain.TeskDomain:/NC", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    com_ptr<ITeskDomainFile> stream;
+    const HRESULT hr = BindName(c.name, IID_ITeskDomainFile, stream.put_void());
+    EXPECT_EQ(SUCCEEDED(hr), c.binds) << std::hex << hr;
+    EXPECT_EQ(static_cast<bool>(stream), c.binds);
+    if (!stream) continue;
+    EXPECT_EQ(stream->Open(Bstr("/NC/WKS.DIR/PART1.ZOV/MAIN.MPF").get(), 1), S_OK);
+    EXPECT_TRUE(stream.query<IVirtualController>(IID_IVirtualController));
+  }
+}
+
 class VariablesTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(zov::test::SetUpVirtualController()); }
