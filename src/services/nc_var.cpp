@@ -78,7 +78,7 @@ bool NcVar::Bind(BSTR ncName) noexcept {
 
   unique_variant count;
   SHORT channels = 0;
-  if (ReadVariable(kMaxChannels, count.put(), ncName) == S_OK && FirstShort(count.get(), &channels))
+  if (ReadBound(kMaxChannels, count.put()) == S_OK && FirstShort(count.get(), &channels))
     channels_ = channels;
   else
     channels_ = kDefaultChannelCount;
@@ -86,10 +86,14 @@ bool NcVar::Bind(BSTR ncName) noexcept {
 }
 
 HRESULT NcVar::ReadVariable(const char* path, VARIANT* values, BSTR ncName) noexcept {
-  if (values) unique_variant().attach(values);  // the caller's old value goes
+  // A pure out-parameter: whatever it held is neither read nor freed.
+  if (values) VariantInit(values);
   if (!path || !values) return E_POINTER;
   if (!Bind(ncName)) return static_cast<HRESULT>(-1);
+  return ReadBound(path, values);
+}
 
+HRESULT NcVar::ReadBound(const char* path, VARIANT* values) noexcept {
   // The names: a one-element array of strings, lower bound 0, holding the path.
   unique_variant names;
   try {

@@ -28,10 +28,11 @@ class NcVar {
   // cannot be read). True when bound.
   bool Bind(BSTR ncName) noexcept;
 
-  // Reads the variable `path` on the NC `ncName` into *values (cleared first; the caller owns
-  // it). Returns 0 when the value is good; -1 when the NC cannot be bound; -2 when the status is
-  // not that of a good value; the failing HRESULT of the read (E_POINTER for a null path or
-  // values, E_OUTOFMEMORY when the request cannot be formed).
+  // Reads the variable `path` on the NC `ncName` into *values, the caller's to clear. *values is
+  // a pure out-parameter: it is set to VT_EMPTY first, and whatever it held before is not freed
+  // (pass unique_variant::put()). Returns 0 when the value is good; -1 when the NC cannot be
+  // bound; -2 when the status is not that of a good value; the failing HRESULT of the read
+  // (E_POINTER for a null path or values, E_OUTOFMEMORY when the request cannot be formed).
   HRESULT ReadVariable(const char* path, VARIANT* values, BSTR ncName) noexcept;
 
   // The 16-bit value of the first element of *value: of a VT_ARRAY|VT_I2 array, or the 16-bit
@@ -50,6 +51,9 @@ class NcVar {
 
  private:
   bool IsBoundTo(BSTR ncName) const noexcept;
+  // The read of ReadVariable on the object bound now (var_ set), without binding: Bind reads the
+  // channel count through it. *values is empty on entry.
+  HRESULT ReadBound(const char* path, VARIANT* values) noexcept;
 
   ObjectBinder binder_;
   com_ptr<ITeskVar> var_;

@@ -154,6 +154,35 @@ TEST_F(NcVarTest, ReadResultsTable) {
   }
 }
 
+// The values are a pure out-parameter: whatever the caller's VARIANT seemed to hold (one never
+// initialised, say) is overwritten, never released, on every path.
+TEST_F(NcVarTest, ValuesAreAPureOutParameter) {
+  const struct {
+    const char* name;
+    const char* path;
+    const char* nc;
+    HRESULT expected;
+    bool filled;  // *values holds what the NC gave
+  } cases[] = {
+      {"a good read", kOpmode, "", S_OK, true},
+      {"a status that is not good", "/NotAnswered", "", static_cast<HRESULT>(-2), true},
+      {"an NC that cannot be bound", kOpmode, "NCU9", static_cast<HRESULT>(-1), false},
+      {"no path", nullptr, "", E_POINTER, false},
+  };
+  NcVar var(FakeBinder::Bind);
+  for (const auto& c : cases) {
+    FakeTeskVar stale;  // what the caller's VARIANT holds before the call, without a reference
+    VARIANT values;
+    V_VT(&values) = VT_UNKNOWN;
+    V_UNKNOWN(&values) = static_cast<ITeskVar*>(&stale);
+    EXPECT_EQ(var.ReadVariable(c.path, &values, Bstr(c.nc).get()), c.expected) << c.name;
+    EXPECT_EQ(stale.references(), 1) << c.name << ": the old contents were released";
+    SHORT value = 0;
+    EXPECT_EQ(NcVar::FirstShort(&values, &value), c.filled) << c.name;  // and clears it
+    EXPECT_EQ(value, c.expected == S_OK ? 1 : 0) << c.name;
+  }
+}
+
 TEST_F(NcVarTest, UnreadableChannelCountIsTwenty) {
   const struct {
     const char* name;
