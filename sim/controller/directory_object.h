@@ -18,7 +18,8 @@ bool IsNamespaceName(const std::string& displayName);
 
 // Looks the name up in the controller's state and returns interface riid of its object.
 // Failures: MK_E_SYNTAX (not a name of the namespace), HRESULT_FROM_WIN32(ERROR_ENVVAR_NOT_FOUND)
-// (no controller folder: ZOV_MACHINE unset on Windows), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)
+// (a name of the views without a controller folder: ZOV_MACHINE unset on Windows; drive and share
+// names do not need it), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)
 // (unknown view, malformed drive or share, or a component that is not a plain name, such as ".."),
 // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) (no such object in the view).
 HRESULT BindNamespaceObject(const std::string& displayName, REFIID riid, void** ppv);

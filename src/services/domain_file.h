@@ -39,10 +39,12 @@ class DomainFile {
 
   // Creates the file `name`.`extension` (class "*.<extension>") in the container at domain path
   // `container`, and on success binds it. Returns the HRESULT of the creation; -1 when the
-  // container cannot be bound (the old binding then stays); HRESULT_FROM_WIN32(
-  // ERROR_FILENAME_EXCED_RANGE) when the relative name or the class does not fit its room, and
-  // E_OUTOFMEMORY when the names cannot be formed (nothing bound or dropped in either case).
-  // After any other result than S_OK nothing is bound.
+  // container cannot be bound; HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) when the relative
+  // name or the class does not fit its room; E_OUTOFMEMORY when the names cannot be formed. In
+  // these three cases nothing is created and the old binding stays. Once the container is
+  // bound the old binding is dropped: after S_OK the new object is bound (nothing when the
+  // provider does not give its IADs and path), after any other result of the creation nothing is
+  // bound.
   HRESULT CreateInContainer(BSTR container, BSTR name, BSTR extension) noexcept;
 
   // The bound path (null when none); for tests and diagnostics.
