@@ -126,6 +126,16 @@ TEST_F(ZovctlCommandsTest, NcuSetRefusesWhatWouldChangeTheStateFilesLayout) {
   EXPECT_EQ(zov::sim::ReadVariable(folder, "NCU1", "/Channel/x[u1];a").spelling, "S:a=b; c \xC4");
 }
 
+TEST_F(ZovctlCommandsTest, UnloadingAFolderThatHasFilesSaysSo) {
+  ASSERT_EQ(Zovctl({"nc", "load", "\\WKS.DIR\\P.ZOV\\MAIN.MPF"}).status, 0);
+  testing::internal::CaptureStderr();
+  int status = Zovctl({"nc", "unload", "\\WKS.DIR\\P.ZOV"}).status;
+  std::string message = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(message, "zovctl: \\WKS.DIR\\P.ZOV: the folder is not empty\n");
+  EXPECT_TRUE(zov::test::FileExists(folder + "nc\\WKS.DIR\\P.ZOV\\MAIN.MPF"));
+}
+
 TEST_F(ZovctlCommandsTest, TheOptionsACommandTakesStillWork) {
   EXPECT_EQ(Zovctl({"--machine", "m", "nc", "select", "--ncu", "NCU2", "1", "\\WKS.DIR\\P.ZOV\\MAIN.MPF"}).status, 0);
   EXPECT_EQ(zov::sim::ReadVariable(folder, "NCU2", "/Channel/ProgramPointer/progName[u1]").spelling,

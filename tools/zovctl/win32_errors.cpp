@@ -10,6 +10,7 @@ std::string DescribeError(DWORD error) {
     case ERROR_INVALID_NAME: return "invalid file name";
     case ERROR_FILENAME_EXCED_RANGE: return "path too long";
     case ERROR_SHARING_VIOLATION: return "the file is in use";
+    case ERROR_DIR_NOT_EMPTY: return "the folder is not empty";
     case ERROR_NOT_ENOUGH_MEMORY:
     case ERROR_OUTOFMEMORY: return "out of memory";
     default: return "error " + std::to_string(error);
