@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "com_apartment.h"
 #include "command_line.h"
 #include "win32_errors.h"
 #include "zov/win32.h"
@@ -44,20 +45,6 @@ std::string DescribeResult(HRESULT hr) {
   return text;
 }
 
-// Keeps COM initialised on this thread while a module's registration runs, as regsvr32 does.
-class ComApartment {
- public:
-  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  HRESULT hr_;
-};
-
 // The module, loaded for the length of the command.
 class LoadedModule {
  public:
@@ -82,7 +69,7 @@ int RunRegisterCommand(bool doRegister, const std::vector<std::string>& words) {
   const std::string& path = words[0];
   const char* entryName = doRegister ? "DllRegisterServer" : "DllUnregisterServer";
 
-  ComApartment apartment;
+  ComApartment apartment;  // COM initialised while the registration runs, as regsvr32 does
   LoadedModule module(path);
   if (!module.get()) {
     std::fprintf(stderr, "zovctl: %s: cannot load: %s\n", path.c_str(),

@@ -11,6 +11,7 @@
 #include "batch.h"
 #include "call_format.h"
 #include "cancel_target.h"
+#include "com_apartment.h"
 #include "console_text.h"
 #include "server_call.h"
 #include "zov/com_ptr.h"
@@ -124,21 +125,6 @@ bool MakeCall(ICZOVServer* server, const PreparedCall& p, bool json) {
   return CallSucceeded(p.call, outcome);
 }
 
-// One COM apartment for the thread, left when the run ends.
-class Apartment {
- public:
-  Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~Apartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-  HRESULT result() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
-
 // Creates the server as a host program does: its CLSID from the ProgID, then an in-process
 // object asked for ICZOVServer.
 HRESULT CreateServer(zov::com_ptr<ICZOVServer>* server, const char** step) {
@@ -153,7 +139,7 @@ HRESULT CreateServer(zov::com_ptr<ICZOVServer>* server, const char** step) {
 }
 
 int RunCalls(const std::vector<std::unique_ptr<PreparedCall>>& calls, bool json) {
-  Apartment apartment;
+  ComApartment apartment;
   if (FAILED(apartment.result())) {
     std::fprintf(stderr, "zovctl: cannot enter a COM apartment: %s\n", DescribeHresult(apartment.result()).c_str());
     return 1;
