@@ -35,7 +35,7 @@ ObjectMapEntry g_objectMap[] = {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    zov::com::Module().Init(g_objectMap, instance, nullptr);
+    zov::com::Module().Init(g_objectMap, instance);
   } else if (reason == DLL_PROCESS_DETACH) {
     // A cancel target still set is abandoned, never released here under the loader lock: its
     // module may already be gone.

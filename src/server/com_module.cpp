@@ -15,10 +15,9 @@ ComModule::ComModule() { InitializeCriticalSection(&mapLock_); }
 
 ComModule::~ComModule() { DeleteCriticalSection(&mapLock_); }
 
-void ComModule::Init(ObjectMapEntry* map, HINSTANCE instance, const GUID* libid) {
+void ComModule::Init(ObjectMapEntry* map, HINSTANCE instance) {
   map_ = map;
   instance_ = instance;
-  libid_ = libid;
   for (ObjectMapEntry* entry = map_; entry && entry->clsid; ++entry) {
     if (entry->objectMain) entry->objectMain(true);
   }

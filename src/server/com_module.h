@@ -45,9 +45,9 @@ class ComModule {
   ComModule(const ComModule&) = delete;
   ComModule& operator=(const ComModule&) = delete;
 
-  // Process attach: remembers the map, the module's instance handle and its type library (LIBID,
-  // may be null) and calls each class's start hook.
-  void Init(ObjectMapEntry* map, HINSTANCE instance, const GUID* libid);
+  // Process attach: remembers the map and the module's instance handle and calls each class's
+  // start hook.
+  void Init(ObjectMapEntry* map, HINSTANCE instance);
   // Process detach: releases the cached class factories, calls each class's end hook and runs the
   // registered clean-up functions, the last registered first.
   void Term();
@@ -57,8 +57,6 @@ class ComModule {
   LONG LockCount() const { return lockCount_; }
 
   HINSTANCE Instance() const { return instance_; }
-  const GUID* Libid() const { return libid_; }
-  ObjectMapEntry* Map() const { return map_; }
 
   // The class object of `clsid`, made on the first request (by one thread only) and cached in the
   // map; the interface `riid` of it in *ppv. E_POINTER for a null ppv; CLASS_E_CLASSNOTAVAILABLE
@@ -82,7 +80,6 @@ class ComModule {
 
   LONG volatile lockCount_ = 0;
   HINSTANCE instance_ = nullptr;
-  const GUID* libid_ = nullptr;
   ObjectMapEntry* map_ = nullptr;
   CRITICAL_SECTION mapLock_;  // guards making the cached class factories
   std::vector<TermFunc> termFuncs_;

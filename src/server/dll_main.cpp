@@ -32,7 +32,7 @@ zov::com::ObjectMapEntry g_objectMap[] = {
 // the export "DllMain" after loading and before unloading the module.
 ZOV_MODULE_API(BOOL) DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    zov::com::Module().Init(g_objectMap, instance, &LIBID_ZOVSERVERLib);
+    zov::com::Module().Init(g_objectMap, instance);
     // No thread notifications are needed. (The POSIX layer sends none anyway: it turns nothing
     // off and returns TRUE.)
     DisableThreadLibraryCalls(instance);

@@ -158,7 +158,7 @@ class ComModuleTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_events.clear();
-    Module().Init(g_map, nullptr, nullptr);
+    Module().Init(g_map, nullptr);
   }
   void TearDown() override {
     Module().Term();
@@ -205,7 +205,7 @@ TEST(ComModuleThreadsTest, TwoThreadsAskingAtOnceShareOneFactory) {
       {&CLSID_Slow, 102, &CreateSlowClassObject, &zov::com::CreateInstance<Probe>, nullptr, 0,
        nullptr},
       {nullptr, 0, nullptr, nullptr, nullptr, 0, nullptr}};
-  Module().Init(slowMap, nullptr, nullptr);
+  Module().Init(slowMap, nullptr);
   g_slowFactoriesMade = 0;
   IUnknown* got[2] = {nullptr, nullptr};
   HRESULT results[2] = {E_FAIL, E_FAIL};
