@@ -53,7 +53,7 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (outer && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-  return create_(outer, riid, ppv);
+  return MakeInstance(outer, riid, ppv);
 }
 
 HRESULT ClassFactory::LockServer(BOOL lock) {

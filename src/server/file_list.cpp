@@ -13,13 +13,6 @@ bool CopyString(LPCOLESTR text, unique_bstr* copy) {
   return copy->get() != nullptr;
 }
 
-// A copy of a BSTR with its exact length; a null string stays null.
-bool CopyBstr(BSTR text, unique_bstr* copy) {
-  if (!text) return true;
-  copy->reset(SysAllocStringLen(text, SysStringLen(text)));
-  return copy->get() != nullptr;
-}
-
 }  // namespace
 
 int FileList::Append(LPCOLESTR name, SHORT channel, LPCOLESTR ncName, LONG disk) {
@@ -46,14 +39,11 @@ void FileList::Clear() {
 int FileList::Assign(const FileList& other) {
   if (&other == this) return 1;
   Clear();
+  // Entries only come from Append, which copies up to the NUL, so copying them the same way
+  // loses nothing.
   for (LONG i = 0; i < other.count_; ++i) {
     const FileEntry& entry = other.entries_[i];
-    // Copied with their exact lengths first, so that a name is never cut at an embedded NUL.
-    unique_bstr name, ncName;
-    if (!CopyBstr(entry.name.get(), &name) || !CopyBstr(entry.ncName.get(), &ncName)) return 0;
-    if (!Append(nullptr, entry.channel, nullptr, entry.disk)) return 0;
-    entries_[count_ - 1].name = std::move(name);
-    entries_[count_ - 1].ncName = std::move(ncName);
+    if (!Append(entry.name.get(), entry.channel, entry.ncName.get(), entry.disk)) return 0;
   }
   return 1;
 }
