@@ -11,12 +11,8 @@ namespace {
 
 using zov::server::FileEntry;
 using zov::server::FileList;
+using zov::test::Narrow;
 using zov::test::Ole;
-
-std::string Text(BSTR text) {
-  if (!text) return "<null>";
-  return std::string(text, text + SysStringLen(text));
-}
 
 struct Row {
   const char* name;
@@ -39,9 +35,13 @@ void ExpectRows(const FileList& list, const std::vector<Row>& rows) {
     SCOPED_TRACE(i);
     const FileEntry* entry = list.At(static_cast<LONG>(i));
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(Text(entry->name.get()), rows[i].name);
+    ASSERT_NE(entry->name.get(), nullptr);
+    EXPECT_EQ(Narrow(entry->name.get()), rows[i].name);
     EXPECT_EQ(entry->channel, rows[i].channel);
-    EXPECT_EQ(Text(entry->ncName.get()), rows[i].ncName ? rows[i].ncName : "<null>");
+    EXPECT_EQ(entry->ncName.get() == nullptr, rows[i].ncName == nullptr);
+    if (rows[i].ncName) {
+      EXPECT_EQ(Narrow(entry->ncName.get()), rows[i].ncName);
+    }
     EXPECT_EQ(entry->disk, rows[i].disk);
   }
 }
@@ -69,7 +69,7 @@ TEST(FileListTest, AppendKeepsOrderAndCopiesStrings) {
   OLECHAR name[] = OLESTR("X.MPF");
   ASSERT_EQ(list.Append(name, 4, nullptr, 0), 1);
   name[0] = 'Y';
-  EXPECT_EQ(Text(list.At(3)->name.get()), "X.MPF");
+  EXPECT_EQ(Narrow(list.At(3)->name.get()), "X.MPF");
 }
 
 TEST(FileListTest, ChannelAt) {
