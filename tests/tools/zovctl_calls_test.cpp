@@ -229,7 +229,10 @@ TEST(ZovctlBatch, AnEmptyBatchHasNoCalls) {
 // Each enumerator of the generated header, spelled by the preprocessor from the enumerator itself.
 #define RESULT_CASE(code) {code, #code}
 TEST(ZovctlResultNames, EveryEnumeratorMapsToItsName) {
-  const ResultCode enumerators[] = {
+  const struct {
+    long value;
+    const char* name;
+  } enumerators[] = {
       RESULT_CASE(errZovServerOk),
       RESULT_CASE(errZovServerAllocFailed),
       RESULT_CASE(errZovServerNoWorkpiece),
@@ -244,14 +247,12 @@ TEST(ZovctlResultNames, EveryEnumeratorMapsToItsName) {
       RESULT_CASE(errZovServerFileIsUnloaded),
       RESULT_CASE(errZovServerInvalidChanOrNcu),
   };
-  for (const ResultCode& e : enumerators) {
+  for (const auto& e : enumerators) {
     const char* name = ResultName(e.value);
     ASSERT_NE(name, nullptr) << e.name;
     EXPECT_STREQ(name, e.name);
   }
-  size_t count = 0;
-  ResultCodes(&count);
-  EXPECT_EQ(count, sizeof enumerators / sizeof enumerators[0]);
+  EXPECT_EQ(ResultCodeCount(), sizeof enumerators / sizeof enumerators[0]);
 }
 #undef RESULT_CASE
 

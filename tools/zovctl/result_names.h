@@ -1,20 +1,16 @@
-// The names of the server's result codes (tagZovServerResult), for zovctl's output.
+// The names of the server's result codes (tagZovServerResult), for zovctl's output: those of the
+// server's own dispatch table, which its tests hold to the interface definition.
 #pragma once
 
 #include <cstddef>
 
 namespace zovctl {
 
-struct ResultCode {
-  long value;
-  const char* name;
-};
-
 // The enumerator's name for a result value, or nullptr when the value is no result code (the
 // server passes some values of the components it calls through unchanged).
 const char* ResultName(long value);
 
-// Every result code, in the order of the enumeration.
-const ResultCode* ResultCodes(size_t* count);
+// How many result codes there are.
+size_t ResultCodeCount();
 
 }  // namespace zovctl
