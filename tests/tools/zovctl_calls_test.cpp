@@ -11,6 +11,7 @@
 #include "call_format.h"
 #include "command_line.h"
 #include "console_text.h"
+#include "hresult_text.h"
 #include "result_names.h"
 #include "server_call.h"
 #include "zovserver.h"
@@ -314,6 +315,26 @@ TEST(ZovctlFormat, SuccessAndExitStatus) {
   EXPECT_EQ(ExitStatus({true, true}), 0);
   EXPECT_EQ(ExitStatus({true, false, true}), 1);
   EXPECT_EQ(ExitStatus({false}), 1);
+}
+
+// The one format of an HRESULT in messages: its code, then what it means where zovctl knows.
+TEST(ZovctlHresultText, CodeThenMeaning) {
+  const struct {
+    uint32_t hr;
+    const char* text;
+  } cases[] = {
+      {0x800401F3u, "HRESULT 0x800401F3 (the ProgID is not registered)"},
+      {0x80040154u, "HRESULT 0x80040154 (the class is not registered)"},
+      {0x80040201u, "HRESULT 0x80040201 (the classes could not be registered)"},
+      {0x8007007Eu, "HRESULT 0x8007007E (the module or one it needs is not found)"},
+      {0x80070002u, "HRESULT 0x80070002 (file not found)"},   // other Win32 codes: their text
+      {0x80070091u, "HRESULT 0x80070091 (the folder is not empty)"},
+      {0x80070457u, "HRESULT 0x80070457 (error 1111)"},
+      {0x80004005u, "HRESULT 0x80004005"},                    // no text for it
+      {0x0000000Au, "HRESULT 0x0000000A"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DescribeHresult(static_cast<int32_t>(c.hr)), c.text);
+  EXPECT_EQ(HresultCode(static_cast<int32_t>(0x8000FFFFu)), "0x8000FFFF");
 }
 
 TEST(ZovctlJson, EscapesStrings) {

@@ -2,16 +2,11 @@
 
 #include <cstdio>
 
+#include "hresult_text.h"
 #include "result_names.h"
 
 namespace zovctl {
 namespace {
-
-std::string Hex32(int32_t value) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(static_cast<uint32_t>(value)));
-  return buf;
-}
 
 // The length of the well-formed UTF-8 sequence at s[i], or 0 when it is ill-formed (overlong
 // forms, surrogates, values above U+10FFFF and cut-short sequences are ill-formed).
@@ -60,7 +55,7 @@ int ExitStatus(const std::vector<bool>& succeeded) {
 }
 
 std::string PlainLine(const ServerCall& call, const CallOutcome& outcome) {
-  if (!CallReturned(outcome)) return "HRESULT " + Hex32(outcome.hresult);
+  if (!CallReturned(outcome)) return "HRESULT " + HresultCode(outcome.hresult);
   if (call.method == ServerMethod::FindProgram) return outcome.path;
   std::string line = std::to_string(outcome.result);
   if (const char* name = ResultName(outcome.result)) line += std::string(" ") + name;
@@ -124,7 +119,7 @@ std::string JsonLine(const ServerCall& call, const CallOutcome& outcome) {
   }
   std::string result = "null", resultName = "null", hresult;
   if (!CallReturned(outcome)) {
-    hresult = ",\"hresult\":\"" + Hex32(outcome.hresult) + "\"";
+    hresult = ",\"hresult\":\"" + HresultCode(outcome.hresult) + "\"";
   } else if (call.method == ServerMethod::FindProgram) {
     result = JsonString(outcome.path);
   } else {

@@ -6,6 +6,7 @@
 
 #include "com_apartment.h"
 #include "command_line.h"
+#include "hresult_text.h"
 #include "win32_errors.h"
 #include "zov/win32.h"
 
@@ -13,11 +14,6 @@ namespace zovctl {
 namespace {
 
 using RegistrationEntry = HRESULT(STDAPICALLTYPE*)();
-
-// The self-registration failures servers report; Windows declares them in olectl.h, which
-// zov/win32.h does not include.
-constexpr HRESULT kClassRegistrationFailed = static_cast<HRESULT>(0x80040201);
-constexpr HRESULT kTypeLibRegistrationFailed = static_cast<HRESULT>(0x80040200);
 
 // Why a module could not be loaded, in the loader's terms.
 std::string DescribeLoadError(DWORD error) {
@@ -28,21 +24,6 @@ std::string DescribeLoadError(DWORD error) {
     case ERROR_DLL_INIT_FAILED: return "the module's initialisation failed";
     default: return DescribeError(error);
   }
-}
-
-// An HRESULT as its code and, where known, what it means.
-std::string DescribeResult(HRESULT hr) {
-  char code[16];
-  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(static_cast<DWORD>(hr)));
-  std::string text = code;
-  if (hr == E_OUTOFMEMORY) return text + " (out of memory)";
-  if (hr == kClassRegistrationFailed) return text + " (the classes could not be registered)";
-  if (hr == kTypeLibRegistrationFailed) return text + " (the type library could not be registered)";
-  if (hr == DISP_E_EXCEPTION) return text + " (the module's registry script is malformed)";
-  if (hr == HRESULT_FROM_WIN32(ERROR_BADDB)) return text + " (the registry cannot be read)";
-  if (HRESULT_FACILITY(hr) == FACILITY_WIN32)
-    return text + " (" + DescribeError(static_cast<DWORD>(HRESULT_CODE(hr))) + ")";
-  return text;
 }
 
 // The module, loaded for the length of the command.
@@ -86,7 +67,7 @@ int RunRegisterCommand(bool doRegister, const std::vector<std::string>& words) {
   HRESULT hr = entry();
   if (FAILED(hr)) {
     std::fprintf(stderr, "zovctl: %s: %s failed: %s\n", path.c_str(), entryName,
-                 DescribeResult(hr).c_str());
+                 DescribeHresult(hr).c_str());
     return 1;
   }
   std::printf("%s %s\n", doRegister ? "registered" : "unregistered", path.c_str());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "hresult_text.h"
 #include "zov/unique_bstr.h"
 #include "zov/unique_safearray.h"
 #include "zov/unique_variant.h"
@@ -19,11 +20,7 @@ struct Check {
   std::function<std::string()> run;  // empty on success, else what went wrong
 };
 
-std::string Text(const char* what, HRESULT hr) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, ": 0x%08X", static_cast<unsigned>(hr));
-  return what + std::string(buf);
-}
+std::string Text(const char* what, HRESULT hr) { return what + std::string(": ") + DescribeHresult(hr); }
 
 std::string CheckBstr() {
   zov::unique_bstr s(SysAllocString(OLESTR("SELECT")));

@@ -13,6 +13,7 @@
 #include "cancel_target.h"
 #include "com_apartment.h"
 #include "console_text.h"
+#include "hresult_text.h"
 #include "server_call.h"
 #include "zov/com_ptr.h"
 #include "zov/unique_bstr.h"
@@ -30,34 +31,6 @@ struct PreparedCall {
   ServerCall utf8;  // the same in UTF-8
   zov::unique_bstr first, second;  // the call's string parameters in order
 };
-
-std::string Hex32(HRESULT hr) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
-  return buf;
-}
-
-// What the usual failures of creating an in-process object mean, the same text on every platform.
-std::string DescribeHresult(HRESULT hr) {
-  std::string text = "HRESULT " + Hex32(hr);
-  const char* meaning = nullptr;
-  switch (hr) {
-    case CO_E_CLASSSTRING: meaning = "the ProgID is not registered"; break;
-    case REGDB_E_CLASSNOTREG: meaning = "the class is not registered"; break;
-    case E_NOINTERFACE: meaning = "the object has no ICZOVServer interface"; break;
-    case E_OUTOFMEMORY: meaning = "out of memory"; break;
-    case CO_E_DLLNOTFOUND: meaning = "the module is not found"; break;
-    case CO_E_ERRORINDLL: meaning = "the module cannot be loaded"; break;
-    case CLASS_E_CLASSNOTAVAILABLE: meaning = "the module does not offer the class"; break;
-    default:
-      if (hr == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)) meaning = "the module or one it needs is not found";
-      else if (hr == HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND)) meaning = "the module lacks an export";
-      else if (hr == HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT)) meaning = "the module is not one this program can load";
-      break;
-  }
-  if (meaning) text += std::string(" (") + meaning + ")";
-  return text;
-}
 
 // Converts one string parameter; bad text is a usage error naming where it came from.
 std::string Prepare(const std::string& text, const ServerCall& call, zov::unique_bstr* bstr) {
