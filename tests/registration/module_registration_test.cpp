@@ -29,6 +29,7 @@ namespace {
 
 using zov::registration::RegisterTypeLibrary;
 using zov::registration::UpdateRegistryFromResource;
+using zov::test::ClassesValue;
 using zov::test::KeyExists;
 
 constexpr char kModuleName[] = "zovregtest.dll";
@@ -81,19 +82,6 @@ std::string RegistryResource(UINT id) {
   const void* data = LockResource(LoadResource(TestModule(), found));
   return data ? std::string(static_cast<const char*>(data), SizeofResource(TestModule(), found))
               : std::string();
-}
-
-std::string StringValue(const std::string& path, const char* name) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return "(no key)";
-  char data[1024];
-  DWORD size = sizeof data;
-  DWORD type = 0;
-  LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(key);
-  if (rc != ERROR_SUCCESS || type != REG_SZ) return "(no value)";
-  return std::string(data, size ? size - 1 : 0);
 }
 
 class ModuleRegistrationTest : public ::testing::Test {
@@ -210,11 +198,12 @@ TEST_F(ModuleRegistrationTest, RegistersTheScriptWithTheModulesPathAndTakesItBac
   ASSERT_GT(length, 0u);
 
   ASSERT_EQ(S_OK, UpdateRegistryFromResource(TestModule(), 101, true));
-  EXPECT_EQ("ZovRegTest Object", StringValue(kProgId, nullptr));
-  EXPECT_EQ(std::string(path, length), StringValue(std::string(kClassKey) + "\\InprocServer32", nullptr));
-  EXPECT_EQ("Apartment", StringValue(std::string(kClassKey) + "\\InprocServer32", "ThreadingModel"));
+  EXPECT_EQ("ZovRegTest Object", ClassesValue(kProgId, nullptr));
+  const std::string server = std::string(kClassKey) + "\\InprocServer32";
+  EXPECT_EQ(std::string(path, length), ClassesValue(server, nullptr));
+  EXPECT_EQ("Apartment", ClassesValue(server, "ThreadingModel"));
   EXPECT_EQ("{C5086B3F-8B13-46A1-B5CF-6694CACB0740}",
-            StringValue(std::string(kClassKey) + "\\TypeLib", nullptr));
+            ClassesValue(std::string(kClassKey) + "\\TypeLib", nullptr));
 
   ASSERT_EQ(S_OK, UpdateRegistryFromResource(TestModule(), 101, false));
   EXPECT_FALSE(KeyExists(kProgId));
@@ -319,7 +308,7 @@ TEST_F(ModuleRegistrationTest, ZovctlRegistersAndUnregistersAModule) {
   const std::string module = "'" + ModulePath() + "'";
   EXPECT_EQ(0, Zovctl("register " + module));
   EXPECT_TRUE(KeyExists(kClassKey));
-  EXPECT_EQ(ModulePath(), StringValue(std::string(kClassKey) + "\\InprocServer32", nullptr));
+  EXPECT_EQ(ModulePath(), ClassesValue(std::string(kClassKey) + "\\InprocServer32", nullptr));
   EXPECT_EQ(0, Zovctl("unregister " + module));
   EXPECT_FALSE(KeyExists(kClassKey));
   EXPECT_EQ(0, Zovctl("unregister " + module));

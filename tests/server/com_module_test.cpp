@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "counting_outer.h"
 #include "server/class_factory.h"
 #include "server/com_module.h"
 #include "server/com_object.h"
@@ -21,6 +22,7 @@ namespace {
 
 using zov::com_ptr;
 using zov::com::Module;
+using zov::test::CountingOuter;
 
 // {5E3C1A20-8D4B-4C6F-9A1E-2B7D0C4F6E81}
 const IID IID_IProbe = {0x5e3c1a20, 0x8d4b, 0x4c6f, {0x9a, 0x1e, 0x2b, 0x7d, 0x0c, 0x4f, 0x6e, 0x81}};
@@ -116,25 +118,6 @@ class ProbingFactory final : public zov::com::ClassFactory, public IProbe {
   ULONG STDMETHODCALLTYPE AddRef() override { return ClassFactory::AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return ClassFactory::Release(); }
   LONG STDMETHODCALLTYPE Live() override { return g_probesAlive; }
-};
-
-// An outer object that counts what its inner object delegates to it.
-class CountingOuter final : public IUnknown {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    ++queries;
-    if (IsEqualIID(riid, IID_IUnknown)) {
-      *ppv = this;
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  int queries = 0;
-  ULONG refs = 1;
 };
 
 std::vector<std::string> g_events;
@@ -243,8 +226,9 @@ TEST_F(ComModuleTest, FactoryAnswersItsTwoInterfacesOnly) {
     void* out = &out;
     EXPECT_EQ(factory->QueryInterface(*c.iid, &out), c.hr);
     if (c.hr == S_OK) {
+      com_ptr<IUnknown> answered;
+      answered.attach(static_cast<IUnknown*>(out));
       EXPECT_EQ(out, static_cast<void*>(factory.get()));
-      static_cast<IUnknown*>(out)->Release();
     } else {
       EXPECT_EQ(out, nullptr);
     }
@@ -271,9 +255,10 @@ TEST_F(ComModuleTest, CreateInstanceRules) {
     void* out = &out;
     EXPECT_EQ(factory->CreateInstance(c.outer, *c.iid, &out), c.hr);
     if (c.hr == S_OK) {
+      com_ptr<IUnknown> made;
+      made.attach(static_cast<IUnknown*>(out));
       EXPECT_EQ(g_probesAlive, 1);
       EXPECT_EQ(Module().LockCount(), 2);  // the factory's client and the object
-      static_cast<IUnknown*>(out)->Release();
     } else {
       EXPECT_EQ(out, nullptr);
     }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "class_keys.h"
+#include "counting_outer.h"
 #include "module_install.h"
 #include "ole_text.h"
 #include "scratch.h"
@@ -22,28 +23,12 @@ namespace {
 
 using zov::com_ptr;
 using zov::unique_bstr;
+using zov::test::CountingOuter;
 using zov::test::ServerCanUnloadNow;
 using zov::test::ServerGetClassObject;
 
 // {0A8D3C2E-4B7F-4E91-8C6D-1F2E3A4B5C6D}: a class the module does not serve.
 const CLSID kOtherClass = {0x0a8d3c2e, 0x4b7f, 0x4e91, {0x8c, 0x6d, 0x1f, 0x2e, 0x3a, 0x4b, 0x5c, 0x6d}};
-
-// An outer object that counts what an aggregated object delegates to it.
-class CountingOuter final : public IUnknown {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    ++queries;
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
-    *ppv = this;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  int queries = 0;
-  ULONG refs = 1;
-};
 
 class ServerModuleTest : public ::testing::Test {
  protected:
@@ -99,14 +84,15 @@ TEST_F(ServerModuleTest, IdentityAndInterfaces) {
       continue;
     }
     ASSERT_NE(out, nullptr);
+    com_ptr<IUnknown> answered;
+    answered.attach(static_cast<IUnknown*>(out));
     if (c.identity) {
       EXPECT_EQ(out, static_cast<void*>(server.get()));
     }
     // Every interface leads back to the same identity.
     com_ptr<IUnknown> unknown;
-    EXPECT_EQ(static_cast<IUnknown*>(out)->QueryInterface(IID_IUnknown, unknown.put_void()), S_OK);
+    EXPECT_EQ(answered->QueryInterface(IID_IUnknown, unknown.put_void()), S_OK);
     EXPECT_EQ(static_cast<void*>(unknown.get()), static_cast<void*>(server.get()));
-    static_cast<IUnknown*>(out)->Release();
   }
 }
 
@@ -316,19 +302,6 @@ TEST_F(ServerModuleTest, LocksAndInstancesHoldTheModule) {
   EXPECT_EQ(ServerCanUnloadNow(), S_OK);
 }
 
-// The default or named value of HKEY_CLASSES_ROOT\<path>; "<missing>" when there is none.
-std::string ClassesValue(const std::string& path, const char* name = nullptr) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return "<missing>";
-  char buffer[1024] = {};
-  DWORD size = sizeof(buffer) - 1;
-  DWORD type = 0;
-  LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(key);
-  return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(buffer) : "<missing>";
-}
-
 // What DllRegisterServer writes and DllUnregisterServer takes back: every key of the script but
 // "CLSID" itself, and on Windows the type library's registration.
 TEST_F(ServerModuleTest, RegistrationWritesTheClassAndUnregistrationTakesItBack) {
@@ -369,7 +342,9 @@ TEST_F(ServerModuleTest, RegistrationWritesTheClassAndUnregistrationTakesItBack)
       {clsid + "\\InprocServer32", "ThreadingModel", "Apartment"},
       {clsid + "\\TypeLib", nullptr, "{76FC237D-5F66-4652-8453-79693253000D}"},
   };
-  for (const Value& v : values) EXPECT_EQ(ClassesValue(v.key, v.name), v.expected) << v.key;
+  for (const Value& v : values) {
+    EXPECT_EQ(zov::test::ClassesValue(v.key, v.name), v.expected) << v.key;
+  }
   EXPECT_TRUE(zov::test::KeyExists(clsid + "\\Programmable"));
 #if defined(_WIN32)
   EXPECT_TRUE(zov::test::KeyExists(typeLibrary + "\\1.0"));
