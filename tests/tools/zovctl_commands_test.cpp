@@ -126,6 +126,46 @@ TEST_F(ZovctlCommandsTest, NcuSetRefusesWhatWouldChangeTheStateFilesLayout) {
   EXPECT_EQ(zov::sim::ReadVariable(folder, "NCU1", "/Channel/x[u1];a").spelling, "S:a=b; c \xC4");
 }
 
+// The channel of nc select is read as the server commands read their numbers, and is 1 or more.
+TEST_F(ZovctlCommandsTest, NcSelectTakesAChannelFromOneOnAsAPlainNumber) {
+  const std::string program = "\\WKS.DIR\\P.ZOV\\MAIN.MPF";
+  const struct {
+    const char* channel;
+    const char* message;
+  } refused[] = {
+      {" 1", "the channel needs a whole number from -32768 to 32767, not \" 1\""},
+      {"1 ", "the channel needs a whole number"},
+      {"\t1", "the channel needs a whole number"},
+      {"", "the channel needs a whole number"},
+      {"0x1", "the channel needs a whole number"},
+      {"1.0", "the channel needs a whole number"},
+      {"32768", "the channel needs a whole number"},
+      {"99999999999999999999", "the channel needs a whole number"},
+      {"0", "the channel must be 1 or more, not \"0\""},
+      {"-1", "the channel must be 1 or more, not \"-1\""},
+      {"-32768", "the channel must be 1 or more"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(std::string("channel \"") + c.channel + "\"");
+    Outcome run = Zovctl({"nc", "select", c.channel, program});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.message.find(c.message), std::string::npos) << run.message;
+  }
+  ExpectNcu1Unchanged();
+
+  const struct {
+    const char* channel;
+    const char* index;
+  } taken[] = {{"1", "[u1]"}, {"007", "[u7]"}, {"32767", "[u32767]"}};
+  for (const auto& c : taken) {
+    SCOPED_TRACE(c.channel);
+    EXPECT_EQ(Zovctl({"nc", "select", c.channel, program}).status, 0);
+    EXPECT_EQ(zov::sim::ReadVariable(folder, "NCU1", std::string("/Channel/ProgramPointer/progName") + c.index)
+                  .spelling,
+              "S:_N_MAIN_MPF");
+  }
+}
+
 TEST_F(ZovctlCommandsTest, UnloadingAFolderThatHasFilesSaysSo) {
   ASSERT_EQ(Zovctl({"nc", "load", "\\WKS.DIR\\P.ZOV\\MAIN.MPF"}).status, 0);
   testing::internal::CaptureStderr();

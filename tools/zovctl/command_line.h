@@ -34,4 +34,8 @@ class CommandLine {
   std::map<std::string, std::string> options_;
 };
 
+// A decimal whole number from -32768 to 32767 (optional sign, digits only: no blanks, no other
+// base); throws UsageError naming `what` otherwise.
+short ParseShort(const std::string& text, const std::string& what);
+
 }  // namespace zovctl

@@ -1,7 +1,6 @@
 #include "controller_commands.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "controller_state.h"
 #include "win32_errors.h"
@@ -65,10 +64,8 @@ std::string NcuOf(const CommandLine& line, const std::string& folder) {
 }
 
 int Select(const std::string& channelText, const std::string& program, const CommandLine& line) {
-  char* end = nullptr;
-  long channel = std::strtol(channelText.c_str(), &end, 10);
-  if (channelText.empty() || *end || channel < 1 || channel > 32767)
-    throw UsageError{"\"" + channelText + "\" is no channel number"};
+  const short channel = ParseShort(channelText, "the channel");
+  if (channel < 1) throw UsageError{"the channel must be 1 or more, not \"" + channelText + "\""};
   const std::string folder = Folder();
   const std::string ncu = NcuOf(line, folder);
   if (!zov::sim::NcuExists(folder, ncu)) return Fail(ncu + ": no such NCU");

@@ -17,25 +17,6 @@ const char* MethodName(ServerMethod method) {
   return "?";
 }
 
-short ParseShort(const std::string& text, const std::string& what) {
-  auto bad = [&]() {
-    return UsageError{what + " needs a whole number from -32768 to 32767, not \"" + text + "\""};
-  };
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  if (i == text.size()) throw bad();
-  long value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') throw bad();
-    value = value * 10 + (text[i] - '0');
-    if (value > 32768) throw bad();  // no overflow however many digits follow
-  }
-  if (negative) value = -value;
-  if (value > 32767) throw bad();
-  return static_cast<short>(value);
-}
-
 ServerCall ParseServerCall(const std::vector<std::string>& words, const CommandLine& line) {
   if (words.empty()) throw UsageError{"no command given"};
   const std::string& command = words[0];

@@ -41,8 +41,4 @@ const char* MethodName(ServerMethod method);
 // number that is not a whole number in the range of a short.
 ServerCall ParseServerCall(const std::vector<std::string>& words, const CommandLine& line);
 
-// A decimal whole number from -32768 to 32767 (optional sign, digits only); throws UsageError
-// naming `what` otherwise.
-short ParseShort(const std::string& text, const std::string& what);
-
 }  // namespace zovctl
