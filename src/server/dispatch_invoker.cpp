@@ -86,29 +86,37 @@ HRESULT TableInvoke(const DispatchInterface& table, void* object, DispatchCall c
   const DispatchMember* member = FindMember(table, id);
   if (!member || !(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
 
+  // Positional arguments fill the first parameters (the last in rgvarg being the first), named
+  // ones (the first cNamedArgs in rgvarg) the parameters their DISPIDs give. A named DISPID that
+  // is no parameter, names a parameter given by position or is given twice would put an argument
+  // where none belongs or drop one: DISP_E_PARAMNOTFOUND, *argErr the named argument's index.
+  const UINT positional = params->cArgs - params->cNamedArgs;
+  for (UINT n = 0; n < params->cNamedArgs; ++n) {
+    DISPID named = params->rgdispidNamedArgs[n];
+    bool unusable = named < 0 || static_cast<UINT>(named) < positional ||
+                    static_cast<UINT>(named) > member->inCount;
+    for (UINT earlier = 0; earlier < n && !unusable; ++earlier) {
+      unusable = params->rgdispidNamedArgs[earlier] == named;
+    }
+    if (unusable) {
+      if (argErr) *argErr = n;
+      return DISP_E_PARAMNOTFOUND;
+    }
+  }
+
   try {
     // The arguments in declared order: the caller's VARIANT when it already has the declared
     // type, else a coerced copy held in `coerced`.
     std::vector<unique_variant> coerced(member->inCount);
     std::vector<VARIANT> args(member->inCount);
-    UINT positional = 0;
-    for (UINT p = 0; p <= member->inCount; ++p) {
-      // A named argument for this parameter, else the next positional one.
+    for (UINT p = 0; p < member->inCount; ++p) {
       int source = -1;
-      for (UINT n = 0; n < params->cNamedArgs; ++n) {
-        if (params->rgdispidNamedArgs[n] == static_cast<DISPID>(p)) {
-          source = static_cast<int>(n);
-          break;
+      if (p < positional) {
+        source = static_cast<int>(params->cArgs - 1 - p);
+      } else {
+        for (UINT n = 0; n < params->cNamedArgs && source < 0; ++n) {
+          if (params->rgdispidNamedArgs[n] == static_cast<DISPID>(p)) source = static_cast<int>(n);
         }
-      }
-      if (source < 0 && positional + params->cNamedArgs < params->cArgs) {
-        source = static_cast<int>(params->cArgs - 1 - positional);
-        ++positional;
-      }
-      if (p == member->inCount) {
-        // The [out,retval] parameter is never passed by the caller.
-        if (p < params->cArgs) return DISP_E_BADPARAMCOUNT;
-        break;
       }
       if (source < 0) return DISP_E_BADPARAMCOUNT;
       VARIANT* given = &params->rgvarg[source];
@@ -124,6 +132,9 @@ HRESULT TableInvoke(const DispatchInterface& table, void* object, DispatchCall c
       }
       std::memcpy(static_cast<void*>(&args[p]), coerced[p].get(), sizeof(VARIANT));
     }
+    // The [out,retval] parameter is never passed by the caller: an argument left over (by
+    // position, or named with the retval's index) is one too many.
+    if (params->cArgs > member->inCount) return DISP_E_BADPARAMCOUNT;
 
     unique_variant retval;
     HRESULT hr = call(object, *member, args.data(), retval.put());

@@ -27,11 +27,14 @@ bool NamesMatch(const char* a, const std::string& b);
 HRESULT TableGetIDsOfNames(const DispatchInterface& table, LPOLESTR* names, UINT count,
                            DISPID* ids);
 
-// Invoke of `id` with DISPATCH_METHOD (alone or with other flags). Positional arguments are
-// taken from the end of rgvarg, named ones by parameter index; each is coerced with
-// VariantChangeType (a VT_BYREF argument is dereferenced) when its type differs.
+// Invoke of `id` with DISPATCH_METHOD (alone or with other flags). Positional arguments (the
+// last cArgs - cNamedArgs of rgvarg, in reverse order) fill the first parameters, named ones (the
+// first cNamedArgs, rgdispidNamedArgs holding their parameter indexes) the rest; each is coerced
+// with VariantChangeType (a VT_BYREF argument is dereferenced) when its type differs.
 //   E_INVALIDARG: null params, or more named arguments than arguments;
 //   DISP_E_MEMBERNOTFOUND: no member `id`, or not called as a method;
+//   DISP_E_PARAMNOTFOUND: a named DISPID that is no parameter, names a parameter given by
+//     position or comes twice: *argErr is its index in rgvarg (checked before any coercion);
 //   DISP_E_BADPARAMCOUNT: an [in] parameter without an argument, or an argument in the place of
 //     the [out,retval] parameter (checked after the [in] parameters were taken);
 //   DISP_E_TYPEMISMATCH / DISP_E_OVERFLOW ... (the coercion's error): *argErr is the index in

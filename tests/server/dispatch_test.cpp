@@ -4,6 +4,7 @@
 // both answer alike.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -188,12 +189,21 @@ struct InvokeCase {
   LONG resultNumber;
   const char* resultText;
   UINT argErr;
+  // Where Wine's ITypeInfo::Invoke answers otherwise than Windows: why (the row is then asserted
+  // natively only).
+  const char* wineDeviation = nullptr;
 };
 
 const WORD kMethod = DISPATCH_METHOD;
 const WORD kGet = DISPATCH_PROPERTYGET;
 const LONG kIdle = errZovServerIsIdle;
 const LONG kFailed = errZovServerAllocFailed;
+
+// Wine's ITypeInfo::Invoke does not check the named DISPIDs: a parameter they leave without an
+// argument gives DISP_E_BADPARAMCOUNT instead.
+const char* const kWineIgnoresNames =
+    "ITypeInfo::Invoke does not check named DISPIDs (DISP_E_BADPARAMCOUNT, not "
+    "DISP_E_PARAMNOTFOUND)";
 
 const InvokeCase kInvokeCases[] = {
     // Counts and flags.
@@ -247,8 +257,20 @@ const InvokeCase kInvokeCases[] = {
      nullptr, kUntouched},
     {"first by position, the rest by name", 1, kMethod, {I2(3), I2(1), Text("A")}, {2, 1}, S_OK,
      VT_I4, kFailed, nullptr, kUntouched},
-    {"a name no parameter has", 1, kMethod, {I2(3), I2(1), Text("A")}, {7}, DISP_E_BADPARAMCOUNT,
-     VT_EMPTY, 0, nullptr, kUntouched},
+    {"one by name, two by position", 1, kMethod, {I2(3), I2(1), Text("A")}, {2}, S_OK, VT_I4,
+     kFailed, nullptr, kUntouched},
+    {"all by name in another order", 1, kMethod, {Text("A"), I2(3), I2(1)}, {0, 2, 1}, S_OK,
+     VT_I4, kFailed, nullptr, kUntouched},
+    {"a name no parameter has", 1, kMethod, {I2(3), I2(1), Text("A")}, {7}, DISP_E_PARAMNOTFOUND,
+     VT_EMPTY, 0, nullptr, 0, kWineIgnoresNames},
+    {"a name given twice", 1, kMethod, {I2(3), I2(1), Text("A")}, {2, 2}, DISP_E_PARAMNOTFOUND,
+     VT_EMPTY, 0, nullptr, 1, kWineIgnoresNames},
+    {"a name for a parameter given by position", 1, kMethod, {I2(3), I2(1), Text("A")}, {0},
+     DISP_E_PARAMNOTFOUND, VT_EMPTY, 0, nullptr, 0,
+     "ITypeInfo::Invoke gives the named parameter its argument and shifts the positional ones to "
+     "the parameters after it (here DISP_E_TYPEMISMATCH)"},
+    {"the result by name", 1, kMethod, {I4(0), I2(3), I2(1), Text("A")}, {3},
+     DISP_E_BADPARAMCOUNT, VT_EMPTY, 0, nullptr, kUntouched},
     {"a named argument that cannot be coerced", 1, kMethod, {Text("x"), I2(1), Text("A")}, {2},
      DISP_E_TYPEMISMATCH, VT_EMPTY, 0, nullptr, 0},
     // Members that are not there.
@@ -262,6 +284,10 @@ const InvokeCase kInvokeCases[] = {
 TEST_F(DispatchTest, InvokeTable) {
   for (const InvokeCase& c : kInvokeCases) {
     SCOPED_TRACE(c.what);
+    if (c.wineDeviation && zov::test::RunningUnderWine()) {
+      std::printf("Wine deviation, not asserted: %s: %s\n", c.what, c.wineDeviation);
+      continue;
+    }
     Arguments args(c.rgvarg);
     std::vector<DISPID> named = c.named;
     DISPPARAMS params = {args.data(), named.empty() ? nullptr : named.data(), args.size(),
