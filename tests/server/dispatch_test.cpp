@@ -14,6 +14,7 @@
 #include "server_module.h"
 #include "zov/com_ptr.h"
 #include "zov/unique_bstr.h"
+#include "zov/unique_variant.h"
 #include "zovserver.h"
 
 namespace {
@@ -292,26 +293,25 @@ TEST_F(DispatchTest, InvokeTable) {
     std::vector<DISPID> named = c.named;
     DISPPARAMS params = {args.data(), named.empty() ? nullptr : named.data(), args.size(),
                          static_cast<UINT>(named.size())};
-    VARIANT result;
-    VariantInit(&result);
+    zov::unique_variant result;
     EXCEPINFO excep;
     std::memset(&excep, 0, sizeof excep);
     UINT argErr = kUntouched;
-    EXPECT_EQ(dispatch_->Invoke(c.id, IID_NULL, 0x409, c.flags, &params, &result, &excep, &argErr),
+    EXPECT_EQ(dispatch_->Invoke(c.id, IID_NULL, 0x409, c.flags, &params, result.get(), &excep,
+                                &argErr),
               c.hr);
     // Where the argument error is told, ArgumentErrorIndex checks it.
     if (c.argErr == kUntouched) {
       EXPECT_EQ(argErr, kUntouched);
     }
-    EXPECT_EQ(V_VT(&result), c.resultType);
+    EXPECT_EQ(V_VT(result.get()), c.resultType);
     if (c.resultType == VT_I4) {
-      EXPECT_EQ(V_I4(&result), c.resultNumber);
+      EXPECT_EQ(V_I4(result.get()), c.resultNumber);
     }
     if (c.resultType == VT_BSTR) {
-      EXPECT_NE(V_BSTR(&result), nullptr);
-      EXPECT_EQ(Narrow(V_BSTR(&result)), c.resultText);
+      EXPECT_NE(V_BSTR(result.get()), nullptr);
+      EXPECT_EQ(Narrow(V_BSTR(result.get())), c.resultText);
     }
-    VariantClear(&result);
   }
 }
 
