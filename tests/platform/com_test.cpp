@@ -508,6 +508,8 @@ TEST_F(ActivationTest, CoGetObjectBindsThroughTheProvidersParser) {
        "@ZovTest.Factory:NCU2"},
       {"the ProgID matches without regard to case", "zovtest.namespace:X", "zovtest.namespace:X"},
       {"the rest may hold more colons", "ZovTest.Namespace:a:b\\c", "ZovTest.Namespace:a:b\\c"},
+      {"after '@' without a colon all of the rest is the ProgID", "@ZovTest.Factory",
+       "@ZovTest.Factory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.behaviour);
@@ -530,6 +532,9 @@ TEST_F(ActivationTest, CoGetObjectFailures) {
       {"an unknown ProgID", "ZovTest.NoSuchProvider:x", &IID_IUnknown, MK_E_CANTOPENFILE},
       {"an unknown ProgID after '@'", "@ZovTest.NoSuchProvider:x", &IID_IUnknown,
        MK_E_CANTOPENFILE},
+      {"'@' alone", "@", &IID_IUnknown, MK_E_CANTOPENFILE},
+      {"'@' and a ProgID without a colon that is not registered", "@ZovTest.NoSuchProvider",
+       &IID_IUnknown, MK_E_CANTOPENFILE},
       {"the bound object lacks the interface", "ZovTest.Namespace:x", &IID_IClassFactory,
        E_NOINTERFACE},
   };
