@@ -31,6 +31,29 @@ using zov::services::NcVar;
 
 constexpr HRESULT kObjectExists = static_cast<HRESULT>(0x8000500E);  // E_ADS_OBJECT_EXISTS
 
+// VirtualController.dll as COM loaded it, counted once more for the test's own look at
+// DllCanUnloadNow.
+struct ControllerModule {
+  using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+  ControllerModule() {
+#if defined(_WIN32)
+    const std::string path = zov::test::ExecutableDir() + "VirtualController.dll";
+#else
+    const std::string path = zov::test::ScratchDir() + "VirtualController.dll";
+#endif
+    module = LoadLibraryA(path.c_str());
+    if (module) canUnloadNow = zov::test::ModuleProc<CanUnloadFn>(module, "DllCanUnloadNow");
+  }
+  ~ControllerModule() {
+    if (module) FreeLibrary(module);
+  }
+  ControllerModule(const ControllerModule&) = delete;
+  ControllerModule& operator=(const ControllerModule&) = delete;
+
+  HMODULE module = nullptr;
+  CanUnloadFn canUnloadNow = nullptr;
+};
+
 class ServicesOnController : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(zov::test::SetUpVirtualController()); }
@@ -189,15 +212,8 @@ TEST_F(ServicesOnController, NcVarAnswersPerNcu) {
 // Every object the controller hands out holds its module: DllCanUnloadNow answers S_FALSE while
 // one lives and S_OK once all are released, so a host can unload the controller safely.
 TEST_F(ServicesOnController, ControllerObjectsHoldTheModule) {
-#if defined(_WIN32)
-  const std::string path = zov::test::ExecutableDir() + "VirtualController.dll";
-#else
-  const std::string path = zov::test::ScratchDir() + "VirtualController.dll";
-#endif
-  HMODULE module = LoadLibraryA(path.c_str());  // the module COM loaded, counted once more
-  ASSERT_NE(module, nullptr);
-  using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-  auto canUnloadNow = zov::test::ModuleProc<CanUnloadFn>(module, "DllCanUnloadNow");
+  ControllerModule controller;
+  auto canUnloadNow = controller.canUnloadNow;
   ASSERT_NE(canUnloadNow, nullptr);
   EXPECT_EQ(canUnloadNow(), S_OK);
   {
@@ -212,22 +228,14 @@ TEST_F(ServicesOnController, ControllerObjectsHoldTheModule) {
     EXPECT_EQ(canUnloadNow(), S_FALSE);
   }
   EXPECT_EQ(canUnloadNow(), S_OK);
-  FreeLibrary(module);
 }
 
 // A cancel target holds the module too, from the call that sets it to the one that clears it, so
 // that the module is not unloaded (and the target released inside its DllMain) while the host
 // counts on the hook. Each step goes through a domain object released before the module is asked.
 TEST_F(ServicesOnController, TheCancelTargetHoldsTheModule) {
-#if defined(_WIN32)
-  const std::string path = zov::test::ExecutableDir() + "VirtualController.dll";
-#else
-  const std::string path = zov::test::ScratchDir() + "VirtualController.dll";
-#endif
-  HMODULE module = LoadLibraryA(path.c_str());
-  ASSERT_NE(module, nullptr);
-  using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-  auto canUnloadNow = zov::test::ModuleProc<CanUnloadFn>(module, "DllCanUnloadNow");
+  ControllerModule controller;
+  auto canUnloadNow = controller.canUnloadNow;
   ASSERT_NE(canUnloadNow, nullptr);
   EXPECT_EQ(canUnloadNow(), S_OK);
   {
@@ -259,7 +267,6 @@ TEST_F(ServicesOnController, TheCancelTargetHoldsTheModule) {
       EXPECT_EQ(server.refs, step.serverRefs);
     }
   }
-  FreeLibrary(module);
 }
 
 }  // namespace
