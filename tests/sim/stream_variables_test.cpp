@@ -197,35 +197,13 @@ TEST_F(StreamTest, CancelOnReadCallsTheTargetsCancelDuringExactlyThatRead) {
 
 // A server whose Cancel does to the stream what a cancelling host may: nothing, let go of it (its
 // last reference), or close it.
-class StreamHandlingServer final : public ICZOVServer {
+class StreamHandlingServer final : public zov::test::CountingServer {
  public:
   enum class Action { Nothing, Release, Close };
 
   StreamHandlingServer(Action action, com_ptr<ITeskDomainFile> stream)
       : action_(action), stream_(std::move(stream)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, IID_ICZOVServer)) {
-      *ppv = static_cast<ICZOVServer*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  // On the test's stack: not counted.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SelectProgram(BSTR, short, short, LONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Cancel(LONG* result) override {
     ++cancels;
     if (action_ == Action::Release) stream_.reset();
@@ -233,11 +211,6 @@ class StreamHandlingServer final : public ICZOVServer {
     *result = 0;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE FindProgram(BSTR, BSTR, short, BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CheckDatFile(BSTR, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE UpdateDatFile(BSTR, LONG*) override { return E_NOTIMPL; }
-
-  int cancels = 0;
 
  private:
   Action action_;

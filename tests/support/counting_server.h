@@ -1,5 +1,6 @@
 // A stand-in for ZOVServer's ICZOVServer that counts its references and its Cancel calls, for the
-// tests of what holds the server and calls it back. Every other method answers E_NOTIMPL.
+// tests of what holds the server and calls it back. Every other method answers E_NOTIMPL. A test
+// may derive from it to make Cancel do more.
 // Include it where zovserver.h is on the include path (link zov_server_idl).
 #pragma once
 
@@ -8,7 +9,7 @@
 
 namespace zov::test {
 
-class CountingServer final : public ICZOVServer {
+class CountingServer : public ICZOVServer {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -34,6 +35,7 @@ class CountingServer final : public ICZOVServer {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE SelectProgram(BSTR, short, short, LONG*) override { return E_NOTIMPL; }
+  virtual ~CountingServer() = default;
   // Answers as an idle server does.
   HRESULT STDMETHODCALLTYPE Cancel(LONG* result) override {
     ++cancels;
