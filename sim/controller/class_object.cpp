@@ -41,8 +41,9 @@ class ParsingClassObject final : public com::ClassFactory, public IParseDisplayN
   }
 };
 
-// The parser of one class: which names it takes and how its monikers bind.
-template <const CLSID& Clsid, bool (*Accept)(const std::string&), BindFunction Bind>
+// The parser of one class: which names it takes, how its monikers bind, and whether its binds go
+// into the bind log (the directory namespace's do).
+template <const CLSID& Clsid, bool (*Accept)(const std::string&), BindFunction Bind, bool LogBinds>
 class Parser : public IParseDisplayName, public com::ObjectRoot {
  public:
   static const com::InterfaceEntry<Parser>* InterfaceMap() {
@@ -54,7 +55,7 @@ class Parser : public IParseDisplayName, public com::ObjectRoot {
 
   HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx*, LPOLESTR name, ULONG* pchEaten,
                                              IMoniker** ppmkOut) override {
-    return ParseWholeName(Clsid, name, Accept, Bind, pchEaten, ppmkOut);
+    return ParseWholeName(Clsid, name, Accept, Bind, LogBinds, pchEaten, ppmkOut);
   }
 
   // The instance creator: a parser cannot be aggregated.
@@ -77,15 +78,16 @@ HRESULT CreateParsingClassObject(com::InstanceCreator create, REFIID riid, void*
 }
 
 HRESULT CreateNamespaceParser(IUnknown* outer, REFIID riid, void** ppv) {
-  return Parser<CLSID_VirtualNamespace, IsNamespaceName, BindNamespaceObject>::Create(outer, riid,
-                                                                                       ppv);
+  return Parser<CLSID_VirtualNamespace, IsNamespaceName, BindNamespaceObject, true>::Create(
+      outer, riid, ppv);
 }
 HRESULT CreateDomainParser(IUnknown* outer, REFIID riid, void** ppv) {
-  return Parser<CLSID_VirtualDomain, IsDomainName, BindDomainObject>::Create(outer, riid, ppv);
+  return Parser<CLSID_VirtualDomain, IsDomainName, BindDomainObject, false>::Create(outer, riid,
+                                                                                  ppv);
 }
 HRESULT CreateVariablesParser(IUnknown* outer, REFIID riid, void** ppv) {
-  return Parser<CLSID_VirtualVariables, IsVariablesName, BindVariablesObject>::Create(outer, riid,
-                                                                                      ppv);
+  return Parser<CLSID_VirtualVariables, IsVariablesName, BindVariablesObject, false>::Create(
+      outer, riid, ppv);
 }
 
 }  // namespace zov::sim

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "bind_log.h"
 #include "com_support.h"
 #include "controller_state.h"
 #include "host_components.h"
@@ -162,6 +163,9 @@ class DomainObject : public ITeskDomainFile, public IVirtualController, public c
     *phrLast = g_hook.lastHr;
     *plLastResult = g_hook.lastResult;
     return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE TakeBindLog(SAFEARRAY** ppNames) override {
+    return sim::TakeBindLog(ppNames);
   }
 
  private:

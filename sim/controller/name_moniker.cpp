@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "bind_log.h"
 #include "server/com_object.h"
 
 namespace zov::sim {
@@ -13,8 +14,10 @@ constexpr HRESULT kReducedToSelf = 0x000401E2;
 
 class NameMoniker : public IMoniker, public com::ObjectRoot {
  public:
-  NameMoniker(const CLSID& provider, std::string name, BindFunction bind)
-      : provider_(provider), name_(std::move(name)), bind_(bind) {}
+  NameMoniker(const CLSID& provider, std::string name, BindFunction bind, LPCOLESTR loggedName)
+      : provider_(provider), name_(std::move(name)), bind_(bind), logged_(loggedName != nullptr) {
+    if (loggedName) loggedName_ = loggedName;
+  }
 
   static const com::InterfaceEntry<NameMoniker>* InterfaceMap() {
     static const com::InterfaceEntry<NameMoniker> map[] = {
@@ -39,6 +42,7 @@ class NameMoniker : public IMoniker, public com::ObjectRoot {
                                          void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
+    if (logged_) RecordBind(loggedName_.c_str());
     if (pmkToLeft) return E_INVALIDARG;
     return Guarded([&] { return bind_(name_, riid, ppv); });
   }
@@ -99,25 +103,30 @@ class NameMoniker : public IMoniker, public com::ObjectRoot {
   CLSID provider_;
   std::string name_;
   BindFunction bind_;
+  bool logged_;
+  std::basic_string<OLECHAR> loggedName_;  // the name as the parser was given it, when logged_
 };
 
 }  // namespace
 
 HRESULT CreateNameMoniker(const CLSID& provider, const std::string& displayName, BindFunction bind,
-                          IMoniker** out) {
+                          LPCOLESTR loggedName, IMoniker** out) {
   return com::CreateObject<NameMoniker>(IID_IMoniker, reinterpret_cast<void**>(out), provider,
-                                        displayName, bind);
+                                        displayName, bind, loggedName);
 }
 
 HRESULT ParseWholeName(const CLSID& provider, LPOLESTR name, bool (*accept)(const std::string&),
-                       BindFunction bind, ULONG* pchEaten, IMoniker** ppmkOut) {
+                       BindFunction bind, bool logBinds, ULONG* pchEaten, IMoniker** ppmkOut) {
   if (pchEaten) *pchEaten = 0;
   if (ppmkOut) *ppmkOut = nullptr;
   if (!name || !pchEaten || !ppmkOut) return E_POINTER;
   return Guarded([&]() -> HRESULT {
     std::string text;
-    if (!ToAnsi(name, &text) || !accept(text)) return MK_E_SYNTAX;
-    HRESULT hr = CreateNameMoniker(provider, text, bind, ppmkOut);
+    if (!ToAnsi(name, &text) || !accept(text)) {
+      if (logBinds) RecordBind(name);
+      return MK_E_SYNTAX;
+    }
+    HRESULT hr = CreateNameMoniker(provider, text, bind, logBinds ? name : nullptr, ppmkOut);
     if (SUCCEEDED(hr)) *pchEaten = static_cast<ULONG>(lstrlenW(name));
     return hr;
   });

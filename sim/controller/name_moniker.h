@@ -13,13 +13,17 @@ namespace zov::sim {
 using BindFunction = HRESULT (*)(const std::string& displayName, REFIID riid, void** ppv);
 
 // A moniker holding one display name and the class that parsed it. Only BindToObject and
-// GetDisplayName do real work; the moniker cannot be saved, composed or reduced.
+// GetDisplayName do real work; the moniker cannot be saved, composed or reduced. With a
+// `loggedName` (the display name as the parser was given it) each BindToObject records that name
+// in the bind log (bind_log.h) before it binds.
 HRESULT CreateNameMoniker(const CLSID& provider, const std::string& displayName, BindFunction bind,
-                          IMoniker** out);
+                          LPCOLESTR loggedName, IMoniker** out);
 
 // IParseDisplayName::ParseDisplayName of a class: the whole name is eaten when accept(name) is
-// true, else MK_E_SYNTAX.
+// true, else MK_E_SYNTAX. With `logBinds` the class's binds go into the bind log: a name the parse
+// refuses is recorded at once (its bind attempt ends there), a name it takes when its moniker is
+// bound.
 HRESULT ParseWholeName(const CLSID& provider, LPOLESTR name, bool (*accept)(const std::string&),
-                       BindFunction bind, ULONG* pchEaten, IMoniker** ppmkOut);
+                       BindFunction bind, bool logBinds, ULONG* pchEaten, IMoniker** ppmkOut);
 
 }  // namespace zov::sim
