@@ -20,6 +20,8 @@ cp -r examples/demo-machine "$machine"
 install_dir="$machine/drive_c/Program Files/ZOVServer"
 mkdir -p "$install_dir"
 cp "$bin/ZOVServer.dll" "$bin/VirtualController.dll" "$install_dir/"
+# The host's own libraries, where the host installs them: its profile reader and job interpreter.
+cp "$bin/qm32.dll" "$bin/Wrk32dll.dll" "$machine/drive_c/HUX/kor_vel/"
 zovctl() { "$bin/zovctl" --machine "$machine" "$@"; }
 
 echo "Demo machine: $machine (a copy of examples/demo-machine)"
