@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch.h"
@@ -26,7 +27,7 @@ ServerCall Parse(const std::vector<std::string>& words) {
   std::vector<char*> argv{const_cast<char*>("zovctl")};
   for (auto& w : copy) argv.push_back(&w[0]);
   CommandLine line(static_cast<int>(argv.size()), argv.data(),
-                   {"machine", "channel", "access", "default", "ncu"}, {"help", "json"});
+                   {"machine", "channel", "access", "default", "ncu"}, {"help", "json", "trace"});
   return ParseServerCall(line.words(), line);
 }
 
@@ -198,6 +199,31 @@ TEST(ZovctlBatch, ALineTakesOnlyTheOptionsOfItsCall) {
       EXPECT_EQ(e.message, c.message);
     }
   }
+}
+
+// --trace belongs to find alone, on the command line as on a batch line.
+TEST(ZovctlCall, OnlyFindTakesTrace) {
+  EXPECT_TRUE(Parse({"find", "W", "N", "--trace"}).trace);
+  EXPECT_TRUE(Parse({"--trace", "find", "W", "N", "--access", "2", "--json"}).trace);
+  EXPECT_FALSE(Parse({"find", "W", "N"}).trace);
+  for (const char* command : {"select", "check", "update"})
+    EXPECT_EQ(UsageMessage({command, "A", "--trace"}),
+              std::string("option --trace does not apply to ") + command);
+  EXPECT_EQ(UsageMessage({"cancel", "--trace"}), "option --trace does not apply to cancel");
+  EXPECT_EQ(UsageMessage({"find", "W", "N", "--trace=1"}), "option --trace takes no value");
+
+  std::istringstream input("find W N --trace\nfind W N\nselect A --trace\n");
+  try {
+    ParseBatch(input);
+    ADD_FAILURE() << "no usage error";
+  } catch (const UsageError& e) {
+    EXPECT_EQ(e.message, "line 3: option --trace does not apply to select");
+  }
+  std::istringstream good("find W N --trace\nfind W N\n");
+  std::vector<ServerCall> calls = ParseBatch(good);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_TRUE(calls[0].trace);
+  EXPECT_FALSE(calls[1].trace);
 }
 
 TEST(ZovctlBatch, AnyBadLineRefusesTheWholeBatchNamingEveryBadLine) {
@@ -398,6 +424,50 @@ TEST(ZovctlJson, OneObjectPerCall) {
             "\"hresult\":\"0x8000FFFF\",\"fileList\":null}");
   EXPECT_EQ(JsonLine(Call(ServerMethod::Cancel), Returned(-4)),
             "{\"method\":\"Cancel\",\"args\":{},\"result\":-4,\"resultName\":\"errZovServerIsIdle\",\"fileList\":null}");
+}
+
+CallOutcome Traced(const std::string& path, std::vector<std::string> tried) {
+  CallOutcome outcome = Returned(0, path);
+  outcome.traced = true;
+  outcome.tried = std::move(tried);
+  return outcome;
+}
+
+// A traced call's names follow its line, one per line; JSON carries them as "tried", also when
+// none was tried, and only for a traced call.
+TEST(ZovctlFormat, TracedCallsListTheNamesTried) {
+  const struct {
+    CallOutcome outcome;
+    const char* plain;
+    const char* json;  // the JSON line's part between "resultName":null and "fileList"
+  } cases[] = {
+      {Returned(0, ""), "", ""},
+      {Traced("", {}), "", ",\"tried\":[]"},
+      {Traced("", {"TESK://domain/hd/SPF.DIR/n"}), "  tried TESK://domain/hd/SPF.DIR/n\n",
+       ",\"tried\":[\"TESK://domain/hd/SPF.DIR/n\"]"},
+      {Traced("T/b", {"T/a", "T/a", "T/b"}), "  tried T/a\n  tried T/a\n  tried T/b\n",
+       ",\"tried\":[\"T/a\",\"T/a\",\"T/b\"]"},
+      {Traced("", {"C:\\x \"q\""}), "  tried C:\\x \"q\"\n", ",\"tried\":[\"C:\\\\x \\\"q\\\"\"]"},
+  };
+  ServerCall find = Call(ServerMethod::FindProgram);
+  find.workingDirectory = "W";
+  find.searchName = "n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.plain);
+    EXPECT_EQ(PlainTrace(c.outcome), c.plain);
+    EXPECT_EQ(JsonLine(find, c.outcome),
+              "{\"method\":\"FindProgram\",\"args\":{\"sWorkingDirectory\":\"W\",\"sSearchName\":\"n\","
+              "\"nAccessLevel\":7},\"result\":" + JsonString(c.outcome.path) + ",\"resultName\":null" + c.json +
+                  ",\"fileList\":null}");
+  }
+  // A failed call keeps its trace after the HRESULT.
+  CallOutcome failed = Failed(static_cast<int32_t>(0x8000FFFFu));
+  failed.traced = true;
+  failed.tried = {"T/a"};
+  EXPECT_EQ(JsonLine(find, failed),
+            "{\"method\":\"FindProgram\",\"args\":{\"sWorkingDirectory\":\"W\",\"sSearchName\":\"n\","
+            "\"nAccessLevel\":7},\"result\":null,\"resultName\":null,\"hresult\":\"0x8000FFFF\","
+            "\"tried\":[\"T/a\"],\"fileList\":null}");
 }
 
 WideString Wide(std::initializer_list<int> units) {

@@ -13,7 +13,7 @@ ServerCall ParseLine(const std::string& text) {
   std::string program = "zovctl";
   argv.push_back(&program[0]);
   for (std::string& word : words) argv.push_back(&word[0]);
-  CommandLine line(static_cast<int>(argv.size()), argv.data(), {"channel", "access"}, {});
+  CommandLine line(static_cast<int>(argv.size()), argv.data(), {"channel", "access"}, {"trace"});
   return ParseServerCall(line.words(), line);
 }
 

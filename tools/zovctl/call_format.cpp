@@ -62,6 +62,13 @@ std::string PlainLine(const ServerCall& call, const CallOutcome& outcome) {
   return line;
 }
 
+std::string PlainTrace(const CallOutcome& outcome) {
+  std::string lines;
+  if (!outcome.traced) return lines;
+  for (const std::string& name : outcome.tried) lines += "  tried " + name + "\n";
+  return lines;
+}
+
 std::string JsonString(const std::string& utf8) {
   std::string out = "\"";
   for (size_t i = 0; i < utf8.size();) {
@@ -126,8 +133,15 @@ std::string JsonLine(const ServerCall& call, const CallOutcome& outcome) {
     result = JsonNumber(outcome.result);
     if (const char* name = ResultName(outcome.result)) resultName = JsonString(name);
   }
+  std::string tried;
+  if (outcome.traced) {
+    tried = ",\"tried\":[";
+    for (size_t i = 0; i < outcome.tried.size(); ++i) tried += (i ? "," : "") + JsonString(outcome.tried[i]);
+    tried += "]";
+  }
   return std::string("{\"method\":\"") + MethodName(call.method) + "\",\"args\":{" + args +
-         "},\"result\":" + result + ",\"resultName\":" + resultName + hresult + ",\"fileList\":null}";
+         "},\"result\":" + result + ",\"resultName\":" + resultName + hresult + tried +
+         ",\"fileList\":null}";
 }
 
 }  // namespace zovctl

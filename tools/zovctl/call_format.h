@@ -13,6 +13,8 @@ struct CallOutcome {
   int32_t hresult = 0;  // what the method returned; a failing value means no result came back
   long result = 0;      // the [out,retval] result code (all methods but FindProgram)
   std::string path;     // FindProgram's [out,retval] path; empty when nothing was found
+  bool traced = false;            // the call was traced (find --trace)
+  std::vector<std::string> tried;  // then the names the server asked to bind, in order
 };
 
 // The call came back with its result: an HRESULT that is not a failure.
@@ -29,11 +31,16 @@ int ExitStatus(const std::vector<bool>& succeeded);
 // the call itself failed. Strings are passed through as they are (the console's text).
 std::string PlainLine(const ServerCall& call, const CallOutcome& outcome);
 
+// The trace of a traced call: one line "  tried NAME" (with its line end) per name, in order;
+// nothing for a call that was not traced. The names are passed through as they are.
+std::string PlainTrace(const CallOutcome& outcome);
+
 // One JSON object on one line, without its line end. The strings of `call` and `outcome` must be
 // UTF-8. Keys: "method", "args" (the parameters under their names on the interface), "result"
 // (the value, FindProgram's path, or null when the call failed), "resultName" (the enumerator's
 // name or null), "hresult" (only when the call failed: "0x8000FFFF"), "fileList" (null: the server
-// gives no access to its file list through ICZOVServer).
+// gives no access to its file list through ICZOVServer), and for a traced call "tried" (an array
+// of the names, after "resultName" or "hresult").
 std::string JsonLine(const ServerCall& call, const CallOutcome& outcome);
 
 // A JSON string literal: quotes, backslashes and control characters escaped (\" \\ \b \f \n \r \t,

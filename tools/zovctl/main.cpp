@@ -6,6 +6,7 @@
 
 #include "command_line.h"
 #include "controller_commands.h"
+#include "path_commands.h"
 #include "profile_commands.h"
 #include "register_commands.h"
 #include "self_check.h"
@@ -24,7 +25,10 @@ const char kUsage[] =
     "  register MODULE                                 register an in-process server (DllRegisterServer)\n"
     "  unregister MODULE                               unregister it (DllUnregisterServer)\n"
     "  [--json] select NAME [--channel N] [--access N] call the server's SelectProgram (1, 7)\n"
-    "  [--json] find WORKDIR NAME [--access N]         FindProgram: the path found, or an empty line\n"
+    "  [--json] find WORKDIR NAME [--access N] [--trace]\n"
+    "                                                  FindProgram: the path found, or an empty line;\n"
+    "                                                  --trace: then each name the server asked the\n"
+    "                                                  virtual controller to bind (\"  tried NAME\")\n"
     "  [--json] check DATFILE | update DATFILE | cancel  CheckDatFile, UpdateDatFile, Cancel\n"
     "  [--json] batch                                  one such call per line of standard input,\n"
     "                                                  all on one server object\n"
@@ -33,12 +37,18 @@ const char kUsage[] =
     "  nc select [--ncu NAME] CHANNEL PROGRAM          select a program (host path) in a channel\n"
     "  ncu online|offline NAME                         take an NCU of the virtual controller on/offline\n"
     "  ncu set NAME VARIABLE VALUE                     set a variable (I2:1, S:text, V:I2:0; empty removes)\n"
+    "  path domain NAME [--view hd|hd-nc|nc]           the server's domain path of NAME (without\n"
+    "                                                  --view in the view the NC's state gives)\n"
+    "  path host NAME | path ncselect NAME             its host path, its NC selection path\n"
+    "  path join DIR NAME [EXT]                        DIR/NAME.EXT as the server joins them\n"
+    "  path split NAME                                 name, extension and directory, one per line\n"
     "FILE and MODULE are Windows paths (C:\\...) on the machine; natively a module must lie inside\n"
     "the machine folder. The machine is DIR, else $ZOV_MACHINE, else a scratch copy of the bundled\n"
     "demo machine.\n";
 
 int Run(int argc, char** argv) {
-  zovctl::CommandLine line(argc, argv, {"machine", "default", "channel", "access", "ncu"}, {"help", "json"});
+  zovctl::CommandLine line(argc, argv, {"machine", "default", "channel", "access", "ncu", "view"},
+                            {"help", "json", "trace"});
   if (line.has("help")) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -70,6 +80,7 @@ int Run(int argc, char** argv) {
                                       std::vector<std::string>(words.begin() + 1, words.end()));
   }
   if (command == "nc" || command == "ncu") return zovctl::RunControllerCommand(words, line);
+  if (command == "path") return zovctl::RunPathCommand(words, line);
   if (zovctl::IsServerCommand(command)) return zovctl::RunServerCommand(words, line);
   throw zovctl::UsageError{"unknown command \"" + command + "\""};
 }

@@ -30,7 +30,7 @@ ServerCall ParseServerCall(const std::vector<std::string>& words, const CommandL
     takesChannel = takesAccess = true;
   } else if (command == "find") {
     call.method = ServerMethod::FindProgram;
-    arguments = 2, usage = "find WORKDIR NAME [--access N]";
+    arguments = 2, usage = "find WORKDIR NAME [--access N] [--trace]";
     takesAccess = true;
   } else if (command == "check") {
     call.method = ServerMethod::CheckDatFile;
@@ -49,12 +49,15 @@ ServerCall ParseServerCall(const std::vector<std::string>& words, const CommandL
     throw UsageError{"too many arguments (\"" + words[arguments + 1] + "\"): usage: " + usage};
   if (takesChannel)
     line.refuseOptionsBut(command, {"json", "channel", "access"});
+  else if (call.method == ServerMethod::FindProgram)
+    line.refuseOptionsBut(command, {"json", "access", "trace"});
   else if (takesAccess)
     line.refuseOptionsBut(command, {"json", "access"});
   else
     line.refuseOptionsBut(command, {"json"});
   if (line.has("channel")) call.channel = ParseShort(line.option("channel", ""), "option --channel");
   if (line.has("access")) call.accessLevel = ParseShort(line.option("access", ""), "option --access");
+  call.trace = line.has("trace");
   switch (call.method) {
     case ServerMethod::SelectProgram: call.program = words[1]; break;
     case ServerMethod::FindProgram:

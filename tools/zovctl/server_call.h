@@ -1,5 +1,5 @@
 // One call of ICZOVServer as zovctl's user writes it: "select NAME [--channel N] [--access N]",
-// "find WORKDIR NAME [--access N]", "check DATFILE", "update DATFILE" or "cancel". Parsing only;
+// "find WORKDIR NAME [--access N] [--trace]", "check DATFILE", "update DATFILE" or "cancel". Parsing only;
 // the strings stay in the console's text as typed.
 #pragma once
 
@@ -26,6 +26,7 @@ struct ServerCall {
   std::string datFile;           // check, update: sDatFile
   short channel = kDefaultChannel;          // select: nChannelId
   short accessLevel = kDefaultAccessLevel;  // select, find: nAccessLevel
+  bool trace = false;            // find --trace: show the names the server asked to bind
   int lineNumber = 0;            // the batch line it came from; 0 on the command line
 };
 
@@ -36,7 +37,7 @@ bool IsServerCallCommand(const std::string& word);
 const char* MethodName(ServerMethod method);
 
 // words[0] is the command, the rest its arguments; the options are those of `line` (--json, and
-// --channel and --access only where the method has the parameter). Throws UsageError saying what
+// --channel and --access only where the method has the parameter, --trace only for find). Throws UsageError saying what
 // is wrong: unknown command, missing or extra argument, an option the command does not take, a
 // number that is not a whole number in the range of a short.
 ServerCall ParseServerCall(const std::vector<std::string>& words, const CommandLine& line);

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "batch.h"
+#include "bind_trace.h"
 #include "call_format.h"
 #include "cancel_target.h"
 #include "com_apartment.h"
@@ -65,12 +66,16 @@ std::unique_ptr<PreparedCall> PrepareCall(const ServerCall& call) {
   return prepared;
 }
 
-// Makes the call through the vtable and prints its line.
-bool MakeCall(ICZOVServer* server, const PreparedCall& p, bool json) {
+// Makes the call through the vtable and prints its line; a traced call (`trace` given for it)
+// prints the names the server asked to bind during the call as well.
+bool MakeCall(ICZOVServer* server, const PreparedCall& p, bool json, BindTrace* trace) {
   CallOutcome outcome;
   LONG result = 0;
   zov::unique_bstr path;
   HRESULT hr = S_OK;
+  std::vector<WideString> tried;
+  // What was bound before the call is not the call's.
+  HRESULT traceHr = trace ? trace->Take(&tried) : S_OK;
   switch (p.call.method) {
     case ServerMethod::SelectProgram:
       hr = server->SelectProgram(p.first.get(), p.call.channel, p.call.accessLevel, &result);
@@ -84,17 +89,21 @@ bool MakeCall(ICZOVServer* server, const PreparedCall& p, bool json) {
   }
   outcome.hresult = hr;
   outcome.result = result;
-  std::string line;
-  if (json) {
-    outcome.path = WideToUtf8(path.get(), path.length());
-    line = JsonLine(p.utf8, outcome);
-  } else {
-    outcome.path = WideToConsole(path.get(), path.length());
-    line = PlainLine(p.call, outcome);
-  }
+  if (trace && SUCCEEDED(traceHr)) traceHr = trace->Take(&tried);
+  outcome.traced = trace && SUCCEEDED(traceHr);
+  auto text = json ? WideToUtf8 : WideToConsole;
+  for (const WideString& name : tried)
+    outcome.tried.push_back(text(name.data(), static_cast<UINT>(name.size())));
+  outcome.path = text(path.get(), path.length());
+  std::string line = json ? JsonLine(p.utf8, outcome) : PlainLine(p.call, outcome);
   line += '\n';
+  if (!json) line += PlainTrace(outcome);
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);  // each line as soon as its call returns: a selection may take a while
+  if (trace && FAILED(traceHr)) {
+    std::fprintf(stderr, "zovctl: the bind log of the call could not be taken: %s\n", DescribeHresult(traceHr).c_str());
+    return false;
+  }
   return CallSucceeded(p.call, outcome);
 }
 
@@ -129,8 +138,20 @@ int RunCalls(const std::vector<std::unique_ptr<PreparedCall>>& calls, bool json)
     return 1;
   }
   CancelTargetLink controller(server.get());
+  // A traced call reads the virtual controller's bind log; without it no call is made.
+  std::unique_ptr<BindTrace> trace;
+  for (const auto& call : calls) {
+    if (!call->call.trace || trace) continue;
+    trace = std::make_unique<BindTrace>();
+    if (FAILED(trace->result())) {
+      std::fprintf(stderr, "zovctl: --trace needs the bind log of the virtual controller (KalTeskDomain.TeskDomain.1: with IVirtualController): %s\n",
+                   DescribeHresult(trace->result()).c_str());
+      return 1;
+    }
+  }
   std::vector<bool> succeeded;
-  for (const auto& call : calls) succeeded.push_back(MakeCall(server.get(), *call, json));
+  for (const auto& call : calls)
+    succeeded.push_back(MakeCall(server.get(), *call, json, call->call.trace ? trace.get() : nullptr));
   return ExitStatus(succeeded);
 }
 
@@ -142,7 +163,7 @@ int RunServerCommand(const std::vector<std::string>& words, const CommandLine& l
   std::vector<ServerCall> calls;
   if (!words.empty() && words[0] == "batch") {
     if (words.size() != 1) throw UsageError{"batch takes no arguments: the calls come from standard input"};
-    for (const char* option : {"channel", "access"})
+    for (const char* option : {"channel", "access", "trace"})
       if (line.has(option))
         throw UsageError{"option --" + std::string(option) + " does not apply to batch; give it on the call's line"};
     line.refuseOptionsBut("batch", {"json"});
