@@ -7,10 +7,10 @@
 
 namespace zov::ncpath {
 
-CodePage::CodePage() {
+CodePage::CodePage(const bool* lead) {
   for (int b = 0; b < 256; ++b) {
     const BYTE byte = static_cast<BYTE>(b);
-    lead_[b] = b != 0 && IsDBCSLeadByte(byte) != FALSE;
+    lead_[b] = b != 0 && lead[b];
     hasLeadBytes_ = hasLeadBytes_ || lead_[b];
     // A single-byte character upper-cases on its own; a lead byte is no character by itself.
     char one = static_cast<char>(byte);
@@ -20,8 +20,18 @@ CodePage::CodePage() {
 }
 
 const CodePage& CodePage::Current() {
-  static const CodePage current;
+  static const CodePage current = [] {
+    bool lead[256];
+    for (int b = 0; b < 256; ++b) lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != FALSE;
+    return CodePage(lead);
+  }();
   return current;
+}
+
+CodePage CodePage::WithLeadBytes(std::string_view leadBytes) {
+  bool lead[256] = {};
+  for (char c : leadBytes) lead[static_cast<unsigned char>(c)] = true;
+  return CodePage(lead);
 }
 
 size_t CodePage::Find(std::string_view text, char c, size_t from) const noexcept {

@@ -16,6 +16,10 @@ class CodePage {
 
   // The code page of this process, read once (it does not change while the process runs).
   static const CodePage& Current();
+  // The process's code page as if exactly the bytes in `leadBytes` began double-byte characters
+  // (single-byte characters keep its case mapping), to check the scans where the process's own
+  // code page has no double-byte characters.
+  static CodePage WithLeadBytes(std::string_view leadBytes);
 
   bool HasLeadBytes() const noexcept { return hasLeadBytes_; }
   bool IsLeadByte(char c) const noexcept { return lead_[static_cast<unsigned char>(c)]; }
@@ -44,7 +48,7 @@ class CodePage {
   void UpperCase(std::string& text, size_t begin = 0) const noexcept;
 
  private:
-  CodePage();
+  explicit CodePage(const bool* lead);
 
   bool lead_[256];
   unsigned char upper_[256];
