@@ -1,6 +1,7 @@
 #include "server/zov_server.h"
 
 #include <new>
+#include <utility>
 
 #include "server/server_dispatch.h"
 
@@ -57,23 +58,35 @@ LONG Guarded(Work&& work) noexcept {
 }  // namespace
 
 CZOVServer::CZOVServer() noexcept {
+  // The host library is looked for first relative to the host program's current directory; its
+  // profile functions read the host's configuration (configuration.cpp).
+  unique_hmodule hostLibrary(LoadLibraryA(kHostLibraryRelative));
+  // A thread that already lives in a single-threaded apartment refuses (RPC_E_CHANGED_MODE);
+  // then nothing is balanced at destruction.
+  HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  m_bComInitialized = (hr == S_OK || hr == S_FALSE) ? 1 : 0;
   // Construction never fails: a companion object that cannot be allocated stays null, and the
   // methods that need it report errZovServerAllocFailed.
   m_bstrWorkpiece.reset(SysAllocString(OLESTR("")));
   m_pFileList.reset(new (std::nothrow) FileList());
   m_pDomainFile.reset(new (std::nothrow) zov::services::DomainFile());
   m_pNcVar.reset(new (std::nothrow) zov::services::NcVar());
-  // TODO(configuration): the configuration members keep their defaults until the host's
-  // configuration is read here.
+  m_bBusy = 0;
+  m_nDirectories = 0;
+  try {
+    LoadConfiguration(std::move(hostLibrary));
+  } catch (...) {
+    // Out of memory while reading: what was not read keeps its default, as a missing key would.
+  }
 }
 
 CZOVServer::~CZOVServer() {
-  // Undone in a fixed order: COM, the job library, the NC variables, the file list, the domain
-  // file, the strings, the directories from the last to the first.
-  if (m_bComInitialized) CoUninitialize();
-  if (m_hJobLibrary) FreeLibrary(m_hJobLibrary);
-  m_hJobLibrary = nullptr;
+  // Undone in a fixed order: the job library, the NC variables, the file list, the domain file,
+  // the strings, the directories from the last to the first, and COM last of all. COM goes last
+  // because the NC variable object and the domain file's object are released before it: released
+  // after the thread's last CoUninitialize they would be released into a torn-down apartment.
   m_pfnInterpretJob = nullptr;
+  m_hJobLibrary.reset();
   m_pNcVar.reset();
   if (m_pFileList) m_pFileList->Clear();
   m_pFileList.reset();
@@ -81,6 +94,7 @@ CZOVServer::~CZOVServer() {
   m_bstrTempDir.reset();
   m_bstrWorkpiece.reset();
   while (m_nDirectories > 0) m_apszDirectory[--m_nDirectories].reset();
+  if (m_bComInitialized) CoUninitialize();
 }
 
 const zov::com::InterfaceEntry<CZOVServer>* CZOVServer::InterfaceMap() {
@@ -159,22 +173,6 @@ HRESULT CZOVServer::Cancel(LONG* plRetVal) {
     m_bBusy = 0;
     return LONG{errZovServerOk};
   });
-  return S_OK;
-}
-
-HRESULT CZOVServer::FindProgram(BSTR, BSTR, SHORT, BSTR* sProgram) {
-  if (!sProgram) return E_POINTER;
-  *sProgram = nullptr;
-  unique_bstr found;
-  LONG result = Guarded([&] {
-    // TODO(search): the program search comes here; until then nothing is found.
-    found.reset(SysAllocString(OLESTR("")));
-    return found.get() ? LONG{errZovServerOk} : LONG{errZovServerAllocFailed};
-  });
-  // A search that failed finds nothing: the empty string, or null (the empty string to an
-  // automation client) when even that cannot be allocated.
-  if (result != errZovServerOk) found.reset(SysAllocString(OLESTR("")));
-  *sProgram = found.detach();
   return S_OK;
 }
 

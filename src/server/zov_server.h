@@ -13,12 +13,15 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "server/com_object.h"
+#include "server/configuration.h"
 #include "server/file_list.h"
 #include "services/domain_file.h"
 #include "services/nc_var.h"
 #include "zov/unique_bstr.h"
+#include "zov/unique_hmodule.h"
 #include "zov/win32.h"
 #include "zovserver.h"
 
@@ -71,6 +74,18 @@ class CZOVServer : public ISupportErrorInfo,
 
   // For tests of the busy protocol: whether a selection is running.
   bool IsBusy() const { return m_bBusy != 0; }
+  // For tests and diagnostics: the configuration the constructor read.
+  ConfigurationView Configuration() const;
+
+  // The domain path of `path` in `view` (null: "hd-nc" when the NC answers, else "hd"); a new
+  // BSTR for the caller, null when absent or out of memory (find_program.cpp).
+  unique_bstr MakeDomainPath(const char* path, const char* view);
+  // Whether the NC `ncName` (empty: the default NC) answers; false on the local machine.
+  bool IsNcReachable(const char* ncName);
+  // The program search from a working directory (a domain path, possibly empty or null): the
+  // domain path of the first candidate that opens, or null. Each candidate is opened with the
+  // object's DomainFile, which afterwards is bound to the file found (nothing when none was).
+  unique_bstr SearchProgram(BSTR workingDirectory, BSTR searchName, SHORT accessLevel);
 
  protected:
   // The selection's own work, run while the object is busy; returns the result code. Separate so
@@ -78,6 +93,14 @@ class CZOVServer : public ISupportErrorInfo,
   virtual LONG RunSelection(BSTR sProgram, SHORT nChannelId, SHORT nAccessLevel);
 
  private:
+  // Construction after COM and the companion objects: the host's configuration, read once
+  // (configuration.cpp). Takes the reference of the host library loaded from the current
+  // directory (null when that failed) and frees whatever host library it used.
+  void LoadConfiguration(unique_hmodule hostLibrary);
+  // Appends a heap copy of a program-store root directory with its access level (at most
+  // kMaxDirectories).
+  void AddDirectory(const std::string& path, LONG access);
+
   std::unique_ptr<FileList> m_pFileList;
   unique_bstr m_bstrTempDir;    // ends in a backslash; null when not configured
   unique_bstr m_bstrWorkpiece;  // domain path of the current workpiece directory, "" until known
@@ -89,7 +112,7 @@ class CZOVServer : public ISupportErrorInfo,
   LONG m_bComInitialized = 0;
   LONG m_bIgnoreMissingProgramAndChan = 0;
   LONG m_bLocalMachine = 0;
-  HMODULE m_hJobLibrary = nullptr;
+  unique_hmodule m_hJobLibrary;
   InterpretJobFn m_pfnInterpretJob = nullptr;
   std::unique_ptr<zov::services::NcVar> m_pNcVar;
 };

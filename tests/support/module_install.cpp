@@ -29,6 +29,23 @@ std::string InstallModule(const char* buildPath, const char* fileName) {
 #endif
 }
 
+bool CopyModuleTo(const char* buildPath, const char* builtName, const std::string& destination) {
+#if defined(_WIN32)
+  (void)buildPath;
+  return CopyFileA((ExecutableDir() + builtName).c_str(), destination.c_str(), FALSE) != FALSE;
+#else
+  (void)builtName;
+  zov::platform::ResolvedPath target;
+  if (zov::platform::ResolveWindowsPath(destination.c_str(), zov::platform::PathUse::CreateLeaf,
+                                        &target) != 0)
+    return false;
+  std::error_code ec;
+  std::filesystem::copy_file(buildPath, target.hostPath,
+                             std::filesystem::copy_options::overwrite_existing, ec);
+  return !ec;
+#endif
+}
+
 HRESULT RegisterModule(HMODULE module, bool doRegister) {
   if (!module) return E_HANDLE;
   using RegistrationFn = HRESULT(STDAPICALLTYPE*)();

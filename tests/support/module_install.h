@@ -15,6 +15,11 @@ namespace zov::test {
 // `buildPath` is not used. Empty when the copy fails.
 std::string InstallModule(const char* buildPath, const char* fileName);
 
+// Copies a built module to the Windows path `destination` (a file name in an existing folder),
+// where a host would keep it. Natively the built file is `buildPath` (a host path); on Windows it
+// is `builtName` relative to the folder of the test executables. False when the copy fails.
+bool CopyModuleTo(const char* buildPath, const char* builtName, const std::string& destination);
+
 // Calls the module's DllRegisterServer (doRegister) or DllUnregisterServer; its result.
 // E_HANDLE for a null module, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) when it lacks the export.
 HRESULT RegisterModule(HMODULE module, bool doRegister);
