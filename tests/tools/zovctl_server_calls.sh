@@ -17,11 +17,13 @@ failures=0 count=0
 check() { count=$((count + 1)); }
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
-# A machine with the two modules in C:\zov and an empty virtual controller in C:\controller.
+# A machine with the two modules in C:\zov and a virtual controller in C:\controller whose hard
+# disk holds one subprogram, SPF.DIR\SUB.SPF.
 make_machine() {
   local m=$1
-  mkdir -p "$m/drive_c/windows/temp" "$m/drive_c/zov" "$m/drive_c/controller/hd" \
+  mkdir -p "$m/drive_c/windows/temp" "$m/drive_c/zov" "$m/drive_c/controller/hd/SPF.DIR" \
            "$m/drive_c/controller/nc" "$m/drive_c/controller/ncu"
+  printf 'N10\r\n' > "$m/drive_c/controller/hd/SPF.DIR/SUB.SPF"
   printf 'REGEDIT4\n\n' > "$m/registry.reg"
   printf '[Controller]\r\nDefaultNcu=NCU1\r\n' > "$m/drive_c/controller/controller.ini"
   printf '[NCU]\r\nOnline=1\r\n' > "$m/drive_c/controller/ncu/NCU1.ini"
@@ -133,9 +135,72 @@ refused "batch --channel" "option --channel does not apply to batch" batch --cha
 refused "self-check --json" "option --json does not apply to self-check" --json self-check
 refused "register --access" "option --access does not apply to register" register 'C:\zov\X.dll' --access 1
 
+# The same zovctl command on both machines, to change their controllers alike.
+both() {
+  check; native "$@" >/dev/null 2>&1 || fail "native $*"
+  if [ -n "$windows_bin" ]; then
+    check; windows "$@" >/dev/null 2>&1 || fail "wine $*"
+  fi
+}
+
+# find --trace: after the result line, the names the server asked the directory to bind. The
+# server has no configuration here (no program-store roots), and NCU1 has no /Bag/State/Opmode,
+# so the NC does not answer and the view is "hd".
+tried_standard='  tried TESK://domain/hd/SPF.DIR/NOPE
+  tried TESK://domain/hd/SPF.DIR/NOPE.SPF
+  tried TESK://domain/hd/CUS.DIR/NOPE
+  tried TESK://domain/hd/CUS.DIR/NOPE.SPF
+  tried TESK://domain/hd/CMA.DIR/NOPE
+  tried TESK://domain/hd/CMA.DIR/NOPE.SPF
+  tried TESK://domain/hd/CST.DIR/NOPE
+  tried TESK://domain/hd/CST.DIR/NOPE.SPF'
+step "find --trace, nothing found" 1 "
+$tried_standard" "" find "" NOPE --trace
+step "find --trace, found at once" 0 "TESK://domain/hd/SPF.DIR/SUB.SPF
+  tried TESK://domain/hd/SPF.DIR/SUB.SPF" "" find "" SUB.SPF --trace
+step "find --trace, JSON" 0 \
+  '{"method":"FindProgram","args":{"sWorkingDirectory":"","sSearchName":"SUB","nAccessLevel":7},"result":"TESK://domain/hd/SPF.DIR/SUB.SPF","resultName":null,"tried":["TESK://domain/hd/SPF.DIR/SUB","TESK://domain/hd/SPF.DIR/SUB.SPF"],"fileList":null}' \
+  "" --json find "" SUB --trace
+# In a batch each traced call shows its own names only; an untraced one none.
+step "batch with --trace on one line" 0 "TESK://domain/hd/SPF.DIR/SUB.SPF
+TESK://domain/hd/SPF.DIR/SUB.SPF
+  tried TESK://domain/hd/SPF.DIR/SUB.SPF" 'find "" SUB.SPF
+find "" SUB.SPF --trace
+' batch
+refused "cancel --trace" "option --trace does not apply to cancel" cancel --trace
+refused "batch --trace" "option --trace does not apply to batch; give it on the call's line" --trace batch
+
+# path domain without --view chooses the view as the server does: "hd" while the default NC does
+# not answer, "hd-nc" once it answers a read of /Bag/State/Opmode, "hd" again while it is offline.
+step "path domain, the NC silent" 0 "TESK://domain/hd/WKS.DIR/MAIN.MPF" "" path domain 'wks.dir\main.mpf'
+both ncu set NCU1 /Bag/State/Opmode I2:1
+step "path domain, the NC answers" 0 "TESK://domain/hd-nc/WKS.DIR/MAIN.MPF" "" path domain 'wks.dir\main.mpf'
+step "path domain --view hd, the NC answers" 0 "TESK://domain/hd/MAIN.MPF" "" path domain main.mpf --view hd
+step "find --trace, the NC answers" 0 "TESK://domain/hd-nc/SPF.DIR/SUB.SPF
+  tried TESK://domain/hd-nc/SPF.DIR/SUB.SPF" "" find "" SUB.SPF --trace
+both ncu offline NCU1
+step "path domain, the NC offline" 0 "TESK://domain/hd/WKS.DIR/MAIN.MPF" "" path domain 'wks.dir\main.mpf'
+both ncu online NCU1
+step "path domain, the NC back" 0 "TESK://domain/hd-nc/MAIN.MPF" "" path domain main.mpf
+step "path host" 0 '\WKS.DIR\PART1.ZOV\MAIN.MPF' "" path host /_N_WKS_DIR/_N_PART1_ZOV/_N_MAIN_MPF
+step "path split" 0 "A
+B.MPF
+WKS.DIR/A.ZOV" "" path split WKS.DIR/A.ZOV/A.B.MPF
+step "path: no result" 1 "" "" path split "D/$(printf 'N%.0s' $(seq 100))"
+step "path: usage" 2 "" "" path domain X --view sd
+
+# Without the virtual controller there is no bind log: a traced call is not made (native only:
+# the Wine prefix is shared).
+check; native unregister "C:\\zov\\$controller" >/dev/null || fail "native unregister $controller"
+check
+out=$(native find "" SUB.SPF --trace 2>&1); rc=$?
+case "$out" in
+  "zovctl: --trace needs the bind log of the virtual controller"*) [ $rc -eq 1 ] || fail "trace without the controller: exit $rc" ;;
+  *) fail "trace without the controller: $out" ;;
+esac
+
 # Unregistered again, the native server cannot be created any more.
 check; native unregister "C:\\zov\\$server" >/dev/null || fail "native unregister $server"
-check; native unregister "C:\\zov\\$controller" >/dev/null || fail "native unregister $controller"
 check
 out=$(native cancel 2>&1); rc=$?
 case "$out" in
