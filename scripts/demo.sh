@@ -15,34 +15,39 @@ fi
 
 bin=build/release/bin
 machine=build/demo-machine
-rm -rf "$machine"
-cp -r examples/demo-machine "$machine"
-install_dir="$machine/drive_c/Program Files/ZOVServer"
-mkdir -p "$install_dir"
-cp "$bin/ZOVServer.dll" "$bin/VirtualController.dll" "$install_dir/"
-# The host's own libraries, where the host installs them: its profile reader and job interpreter.
-cp "$bin/qm32.dll" "$bin/Wrk32dll.dll" "$machine/drive_c/HUX/kor_vel/"
-zovctl() { "$bin/zovctl" --machine "$machine" "$@"; }
+scripts/prepare-demo-machine.sh "$bin" "$machine" >/dev/null
+# zovctl runs as a host program would: in the host program's folder C:\HUX\bin, from which the
+# server finds the host's libraries and configuration (..\kor_vel\qm32.dll).
+zovctl() { "$bin/zovctl" --machine "$machine" --directory 'C:\HUX\bin' "$@"; }
 
-echo "Demo machine: $machine (a copy of examples/demo-machine)"
-zovctl register 'C:\Program Files\ZOVServer\VirtualController.dll'
-zovctl register 'C:\Program Files\ZOVServer\ZOVServer.dll'
+echo "Demo machine: $machine (a copy of examples/demo-machine; modules installed and registered)"
+echo 'Host installation C:\HUX; program-store roots D:\PROGS (access level 3 and below) and'
+echo '\\SERVER\SHARE\PARTS (level 1 and below), from C:\HUX\USER\LOGDRIVE.INI'
 echo
-echo "== zovctl cancel   (no selection is running)"
-zovctl cancel || true
-echo
+show() {
+  echo "== zovctl $*"
+  zovctl "$@" || true
+  echo
+}
+show path domain 'wks.dir\part1.zov\rough1'
+show path host /_N_WKS_DIR/_N_PART1_ZOV/_N_MAIN_MPF
+show find '\WKS.DIR\PART1.ZOV' ROUGH1
+show find '\WKS.DIR\PART1.ZOV' CYCLE81
+show find '\WKS.DIR\PART1.ZOV' PROBE1 --access 3
+show find '\WKS.DIR\PART1.ZOV' PROBE1 --access 1 --trace
+show find '\WKS.DIR\PART1.ZOV' NOWHERE --access 0
 echo "== zovctl batch    (several calls on one server object)"
 calls='cancel
+find \WKS.DIR\PART1.ZOV DRILL5 --access 2
 select \WKS.DIR\PART1.ZOV\MAIN.MPF --channel 1 --access 0
-cancel
-find \WKS.DIR\PART1.ZOV ROUGH1
 check \WKS.DIR\PART1.ZOV\PART1.DAT'
 printf '%s\n' "$calls" | sed 's/^/  > /'
 printf '%s\n' "$calls" | zovctl batch || true
-echo "(Selection, program search and the DAT file methods answer -1 or an empty path until their"
-echo " work is built; Cancel is complete.)"
+echo "(Selection and the DAT file methods answer -1 until their work is built; Cancel, FindProgram"
+echo " and the path conversions are complete.)"
 echo
-echo "== zovctl --json cancel"
-zovctl --json cancel || true
+echo "== zovctl --json find '\WKS.DIR\PART1.ZOV' FINISH"
+zovctl --json find '\WKS.DIR\PART1.ZOV' FINISH || true
 echo
-echo "Try it yourself: $bin/zovctl --machine $machine COMMAND ...   (zovctl without arguments lists the commands)"
+echo "Try it yourself: $bin/zovctl --machine $machine --directory 'C:\HUX\bin' COMMAND ..."
+echo "(zovctl --help lists the commands)"

@@ -65,7 +65,7 @@ void CommandLine::refuseOptionsBut(const std::string& command,
                                    std::initializer_list<const char*> allowed) const {
   for (const auto& option : options_) {
     const std::string& name = option.first;
-    if (name == "machine" || name == "help") continue;
+    if (name == "machine" || name == "directory" || name == "help") continue;
     bool takes = false;
     for (const char* a : allowed) takes = takes || name == a;
     if (!takes) throw UsageError{"option --" + name + " does not apply to " + command};

@@ -16,7 +16,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: zovctl [--machine DIR] COMMAND ...\n"
+    "usage: zovctl [--machine DIR] [--directory WINDIR] COMMAND ...\n"
     "  profile get FILE SECTION KEY [--default TEXT]   read a value of a profile (INI) file\n"
     "  profile int FILE SECTION KEY [--default N]      read a number\n"
     "  profile set FILE SECTION KEY VALUE              write a value\n"
@@ -44,10 +44,13 @@ const char kUsage[] =
     "  path split NAME                                 name, extension and directory, one per line\n"
     "FILE and MODULE are Windows paths (C:\\...) on the machine; natively a module must lie inside\n"
     "the machine folder. The machine is DIR, else $ZOV_MACHINE, else a scratch copy of the bundled\n"
-    "demo machine.\n";
+    "demo machine. --directory makes WINDIR (a Windows path on the machine) the current directory,\n"
+    "as the host program's folder is for a host: the server finds the host's libraries and\n"
+    "configuration from there (..\\kor_vel\\qm32.dll).\n";
 
 int Run(int argc, char** argv) {
-  zovctl::CommandLine line(argc, argv, {"machine", "default", "channel", "access", "ncu", "view"},
+  zovctl::CommandLine line(argc, argv, {"machine", "directory", "default", "channel", "access", "ncu",
+                                          "view"},
                             {"help", "json", "trace"});
   if (line.has("help")) {
     std::fputs(kUsage, stdout);
@@ -63,6 +66,14 @@ int Run(int argc, char** argv) {
     if (!ZovSetMachineFolder(machine.c_str()))
       throw zovctl::UsageError{"--machine " + machine + ": not a folder"};
 #endif
+  }
+  if (line.has("directory")) {
+    const std::string directory = line.option("directory", "");
+    if (!SetCurrentDirectoryA(directory.c_str())) {
+      std::fprintf(stderr, "zovctl: --directory %s: no such folder on the machine\n",
+                   directory.c_str());
+      return 1;
+    }
   }
   const auto& words = line.words();
   if (words.empty()) throw zovctl::UsageError{"no command given"};
