@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "server/zov_server.h"
+#include "local_server.h"
 
 namespace zov::test {
 
@@ -25,19 +25,6 @@ struct Installation {
 std::string Install(const Installation& installation);
 
 bool MakeFolder(const std::string& path);
-
-// A server object on the stack, with the reference counting a test needs and nothing more.
-class LocalServer final : public zov::server::CZOVServer {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_ICZOVServer)) return E_NOINTERFACE;
-    *ppv = static_cast<ICZOVServer*>(this);
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
 
 // The current directory for a scope (the host program's folder while a server is made).
 class CurrentDirectoryScope {

@@ -8,22 +8,13 @@
 #include <stdexcept>
 #include <vector>
 
-#include "server/zov_server.h"
+#include "local_server.h"
 
 namespace {
 
 // A server whose selection runs a test-supplied body instead of the selection's work.
-class ScriptedServer final : public zov::server::CZOVServer {
+class ScriptedServer final : public zov::test::LocalServer {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_ICZOVServer)) return E_NOINTERFACE;
-    *ppv = static_cast<ICZOVServer*>(this);
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
   std::function<LONG(ScriptedServer*)> body;
   int selections = 0;
 

@@ -6,12 +6,8 @@
 #include <string>
 #include <vector>
 
-#if !defined(_WIN32)
-#include <filesystem>
-#include <system_error>
-#endif
-
 #include "layered_profile.h"
+#include "module_install.h"
 #include "scratch.h"
 #include "zov/win32.h"
 
@@ -24,31 +20,6 @@ using ProfileStringFn = DWORD(WINAPI*)(LPCSTR, LPCSTR, LPCSTR, LPSTR, DWORD, LPC
 using ProfileIntFn = UINT(WINAPI*)(LPCSTR, LPCSTR, INT, LPCSTR);
 using InterpretJobFn = int(WINAPI*)(LONG, LONG, LONG, LPCSTR, LPCSTR, LPCSTR, LONG*);
 
-template <class Fn>
-Fn Export(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// Copies a built module to `windowsPath`: natively from the build folder into the machine, on
-// Windows from beside the test executables (`besideTests` is relative to that folder).
-bool InstallBuiltModule(const char* nativeBuildPath, const char* besideTests,
-                        const std::string& windowsPath) {
-#if defined(_WIN32)
-  (void)nativeBuildPath;
-  std::string bytes;
-  return ReadFileBytes(ExecutableDir() + besideTests, &bytes) && WriteFileBytes(windowsPath, bytes);
-#else
-  (void)besideTests;
-  zov::platform::ResolvedPath target;
-  if (zov::platform::ResolveWindowsPath(windowsPath.c_str(), zov::platform::PathUse::CreateLeaf,
-                                        &target) != 0)
-    return false;
-  std::error_code ec;
-  std::filesystem::copy_file(nativeBuildPath, target.hostPath,
-                             std::filesystem::copy_options::overwrite_existing, ec);
-  return !ec;
-#endif
-}
 
 #if defined(_WIN32)
 #define ZOV_QM32_BUILD_PATH ""
@@ -72,11 +43,11 @@ class HostTree : public ::testing::Test {
     for (const char* layer : {"USER", "OEM", "ADD_ON", "kor_vel", "HUX2"})
       ASSERT_TRUE(CreateDirectoryA((root_ + "\\" + layer).c_str(), nullptr)) << layer;
     const std::string library = root_ + "\\kor_vel\\qm32.dll";
-    ASSERT_TRUE(InstallBuiltModule(ZOV_QM32_BUILD_PATH, "qm32.dll", library));
+    ASSERT_TRUE(CopyModuleTo(ZOV_QM32_BUILD_PATH, "qm32.dll", library));
     qm32_ = LoadLibraryA(library.c_str());
     ASSERT_NE(qm32_, nullptr) << "LoadLibraryA " << library << ": " << GetLastError();
-    getString_ = Export<ProfileStringFn>(qm32_, "PvGetPrivateProfileString");
-    getInt_ = Export<ProfileIntFn>(qm32_, "PvGetPrivateProfileInt");
+    getString_ = ModuleProc<ProfileStringFn>(qm32_, "PvGetPrivateProfileString");
+    getInt_ = ModuleProc<ProfileIntFn>(qm32_, "PvGetPrivateProfileInt");
   }
   static void TearDownTestSuite() {
     if (qm32_) FreeLibrary(qm32_);
@@ -313,12 +284,12 @@ TEST(Qm32WithoutRoot, PassesBareNamesToTheSystem) {
   const std::string library = "C:\\zovqm32-" + id + ".dll";
   const std::string iniName = "ZOVQM32-" + id + ".INI";
   const std::string inWindows = "C:\\windows\\" + iniName;
-  ASSERT_TRUE(InstallBuiltModule(ZOV_QM32_BUILD_PATH, "qm32.dll", library));
+  ASSERT_TRUE(CopyModuleTo(ZOV_QM32_BUILD_PATH, "qm32.dll", library));
   ASSERT_TRUE(WriteFileBytes(inWindows, "[S]\r\nK=windows\r\n"));
   HMODULE module = LoadLibraryA(library.c_str());
   ASSERT_NE(module, nullptr);
-  auto getString = Export<ProfileStringFn>(module, "PvGetPrivateProfileString");
-  auto getInt = Export<ProfileIntFn>(module, "PvGetPrivateProfileInt");
+  auto getString = ModuleProc<ProfileStringFn>(module, "PvGetPrivateProfileString");
+  auto getInt = ModuleProc<ProfileIntFn>(module, "PvGetPrivateProfileInt");
   char buffer[32] = "";
   if (getString) {
     EXPECT_EQ(getString("S", "K", "d", buffer, sizeof buffer, iniName.c_str()), 7u);
@@ -398,7 +369,7 @@ class JobLibrary : public ::testing::Test {
  protected:
   static HMODULE Install(const char* nativeBuildPath, const char* besideTests, const char* hint) {
     const std::string path = NewScratchFolder(hint) + "Wrk32dll.dll";
-    if (!InstallBuiltModule(nativeBuildPath, besideTests, path)) return nullptr;
+    if (!CopyModuleTo(nativeBuildPath, besideTests, path)) return nullptr;
     return LoadLibraryA(path.c_str());
   }
 };
@@ -412,7 +383,7 @@ struct JobCall {
 TEST_F(JobLibrary, InterpretJobDoesNotInterpretYet) {
   HMODULE module = Install(ZOV_WRK32_BUILD_PATH, "Wrk32dll.dll", "wrk32");
   ASSERT_NE(module, nullptr);
-  auto interpretJob = Export<InterpretJobFn>(module, "InterpretJob");
+  auto interpretJob = ModuleProc<InterpretJobFn>(module, "InterpretJob");
   ASSERT_NE(interpretJob, nullptr);
   const JobCall calls[] = {
       {0, "TESK://domain/hd/WKS.DIR/A.ZOV/A.JOB", "\\WKS.DIR\\A.ZOV"},
