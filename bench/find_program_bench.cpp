@@ -14,6 +14,7 @@
 #include "server/zov_server.h"
 #include "services/domain_file.h"
 #include "zov/unique_bstr.h"
+#include "zov/unique_hmodule.h"
 #include "zov/win32.h"
 
 namespace {
@@ -50,13 +51,14 @@ bool PrepareMachine() {
   if (ec) return false;
   fs::copy_file(ZOV_QM32_BUILD_PATH, korVel / "qm32.dll", ec);
   if (ec || !ZovSetMachineFolder(machine.c_str())) return false;
-  HMODULE controller = LoadLibraryA("C:\\Program Files\\ZOVServer\\VirtualController.dll");
+  zov::unique_hmodule controller(
+      LoadLibraryA("C:\\Program Files\\ZOVServer\\VirtualController.dll"));
   if (!controller) return false;
   using RegisterFn = HRESULT(STDAPICALLTYPE*)();
   auto registerServer = reinterpret_cast<RegisterFn>(
-      reinterpret_cast<void*>(GetProcAddress(controller, "DllRegisterServer")));
+      reinterpret_cast<void*>(GetProcAddress(controller.get(), "DllRegisterServer")));
   const bool registered = registerServer && registerServer() == S_OK;
-  FreeLibrary(controller);
+  controller.reset();
   if (!registered || !SetCurrentDirectoryA("C:\\HUX\\bin")) return false;
   if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return false;
   ready = 1;

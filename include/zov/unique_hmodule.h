@@ -32,8 +32,9 @@ class unique_hmodule {
     value_ = nullptr;
     return value;
   }
+  // Every handle stands for one load reference: LoadLibraryA of a library already held returns
+  // the same handle with one more reference, so the reference held is freed even then.
   void reset(HMODULE owned = nullptr) noexcept {
-    if (owned == value_) return;
     HMODULE old = value_;
     value_ = owned;
     if (old) FreeLibrary(old);

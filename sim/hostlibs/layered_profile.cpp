@@ -45,15 +45,26 @@ std::string UpperCase(std::string text) {
 }  // namespace
 
 std::string InstallationRoot(const std::string& modulePath) {
-  const size_t file = modulePath.rfind('\\');
-  if (file == std::string::npos || file == 0) return {};
-  const size_t folder = modulePath.rfind('\\', file - 1);
-  if (folder == std::string::npos) return {};
-  return modulePath.substr(0, folder);
+  // The last two backslashes, found by characters (CharNextA) so that the second byte of a
+  // double-byte character is never taken for one.
+  const char* text = modulePath.c_str();
+  const char* last = nullptr;
+  const char* beforeLast = nullptr;
+  for (const char* p = text; *p; p = CharNextA(p)) {
+    if (*p != '\\') continue;
+    beforeLast = last;
+    last = p;
+  }
+  if (!beforeLast) return {};
+  return modulePath.substr(0, static_cast<size_t>(beforeLast - text));
 }
 
 bool IsBareFileName(const char* fileName) {
-  return fileName && *fileName && !std::strpbrk(fileName, "\\/:");
+  if (!fileName || !*fileName) return false;
+  for (const char* p = fileName; *p; p = CharNextA(p)) {
+    if (*p == '\\' || *p == '/' || *p == ':') return false;
+  }
+  return true;
 }
 
 std::vector<std::string> LayerFiles(const std::string& root, const std::string& fileName) {

@@ -1,5 +1,6 @@
 #include "ncpath/program_search.h"
 
+#include "ncpath/code_page.h"
 #include "ncpath/path_forms.h"
 
 namespace zov::ncpath {
@@ -28,19 +29,21 @@ bool ReachesRoot(SHORT accessLevel, LONG rootAccess) {
 
 std::optional<std::string> SearchProgram(std::string_view workingDirectory,
                                          std::string_view searchName, SHORT accessLevel,
-                                         const SearchRoot* roots, int rootCount,
-                                         SearchHost& host) {
+                                         const SearchRoot* roots, int rootCount, SearchHost& host,
+                                         const CodePage& codePage) {
   const std::string_view name = searchName.substr(0, searchName.find('\0'));
   if (name.empty()) return std::nullopt;
   const std::optional<std::string> converted = MakeHostPath(name);
   if (!converted) return std::nullopt;
 
-  if (converted->find_first_of("\\/") != std::string::npos) {
+  // Scanned by characters: the second byte of a double-byte character is no separator.
+  if (codePage.Find(*converted, '\\') != CodePage::npos ||
+      codePage.Find(*converted, '/') != CodePage::npos) {
     std::optional<std::string> candidate = host.DomainPath(name);
     if (candidate && !candidate->empty() && host.Open(*candidate)) return candidate;
     return std::nullopt;
   }
-  const bool hasExtension = converted->find('.') != std::string::npos;
+  const bool hasExtension = codePage.Find(*converted, '.') != CodePage::npos;
 
   const std::string_view working = workingDirectory.substr(0, workingDirectory.find('\0'));
   if (!working.empty()) {

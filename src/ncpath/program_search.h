@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "ncpath/code_page.h"
 #include "zov/win32.h"
 
 namespace zov::ncpath {
@@ -45,10 +46,11 @@ bool ReachesRoot(SHORT accessLevel, LONG rootAccess);
 // A search name that holds a path separator once converted to a host path is looked up as a path
 // only. Otherwise, in the working directory and then in each directory of the chain, the name is
 // tried as given and, when it has no extension, with ".SPF" and (not in the standard
-// directories) ".MPF". An empty search name names no program: nothing is tried.
+// directories) ".MPF". An empty search name names no program: nothing is tried. The converted
+// name is scanned by characters of `codePage`.
 std::optional<std::string> SearchProgram(std::string_view workingDirectory,
                                          std::string_view searchName, SHORT accessLevel,
-                                         const SearchRoot* roots, int rootCount,
-                                         SearchHost& host);
+                                         const SearchRoot* roots, int rootCount, SearchHost& host,
+                                         const CodePage& codePage = CodePage::Current());
 
 }  // namespace zov::ncpath

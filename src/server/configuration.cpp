@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "ncpath/code_page.h"
 #include "server/zov_server.h"
 #include "services/ansi_text.h"
 #include "zov/unique_hmodule.h"
@@ -55,11 +56,13 @@ int ProfileReader::Int(const char* section, const char* key, int defaultValue,
   return static_cast<int>(readInt(section, key, defaultValue, fileName));
 }
 
-std::string InstallationRoot(const std::string& moduleFileName) {
-  std::string::size_type last = moduleFileName.rfind('\\');
-  if (last == std::string::npos || last == 0) return std::string();
-  std::string::size_type second = moduleFileName.rfind('\\', last - 1);
-  if (second == std::string::npos) return std::string();
+std::string InstallationRoot(const std::string& moduleFileName,
+                             const zov::ncpath::CodePage& codePage) {
+  // By characters: the second byte of a double-byte character is no backslash.
+  const size_t last = codePage.FindLast(moduleFileName, '\\');
+  if (last == zov::ncpath::CodePage::npos) return std::string();
+  const size_t second = codePage.FindLast(std::string_view(moduleFileName).substr(0, last), '\\');
+  if (second == zov::ncpath::CodePage::npos) return std::string();
   return moduleFileName.substr(0, second);
 }
 
@@ -68,9 +71,11 @@ bool IsProgramStoreRoot(const std::string& value) {
   return value[1] == ':' || (value[0] == '\\' && value[1] == '\\');
 }
 
-std::string TempDirFromValue(const std::string& value) {
+std::string TempDirFromValue(const std::string& value, const zov::ncpath::CodePage& codePage) {
   if (value.empty()) return value;
-  return value.back() == '\\' ? value : value + '\\';
+  // The last character, not the last byte: a double-byte character may end in 0x5C.
+  const size_t last = codePage.FindLast(value, '\\');
+  return last == value.size() - 1 ? value : value + '\\';
 }
 
 // Steps after COM is initialised and the companion objects exist: the profile reader, the keys in
@@ -85,10 +90,8 @@ void CZOVServer::LoadConfiguration(unique_hmodule hostLibrary) {
 
   const std::string tempDir =
       TempDirFromValue(profile.String("DIRECTORIES", "TempDir", "c:\\tmp", kHuxIni));
-  if (!tempDir.empty()) {
-    m_bstrTempDir = zov::services::BstrFromAnsi(tempDir);
-    if (!m_bstrTempDir.get()) throw std::bad_alloc();
-  }
+  // A string that cannot be allocated stays null, as every member that cannot be made does.
+  if (!tempDir.empty()) m_bstrTempDir = zov::services::BstrFromAnsi(tempDir);
 
   // The installation root: where the host library was loaded from, else the host program.
   char moduleName[kProfileBufferSize] = {};

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ncpath/code_page.h"
 #include "zov/win32.h"
 
 namespace zov::server {
@@ -48,16 +49,19 @@ struct ProfileReader {
 // The installation root from the full file name of the loaded host library (or the host
 // program): the name cut at its last backslash, then at the last backslash of what remains
 // (D:\A\kor_vel\qm32.dll gives D:\A). Fewer than two backslashes: the empty string, so that paths
-// built on it start at the root of the current drive.
-std::string InstallationRoot(const std::string& moduleFileName);
+// built on it start at the root of the current drive. Scanned by characters of `codePage`.
+std::string InstallationRoot(const std::string& moduleFileName,
+                             const zov::ncpath::CodePage& codePage = zov::ncpath::CodePage::Current());
 
 // Whether a configured value names a root directory of the program store: a drive path (a
 // second character ':') or a network share (two leading backslashes).
 bool IsProgramStoreRoot(const std::string& value);
 
 // The temporary directory as stored: the value with a backslash appended when it does not end in
-// one; empty for an empty value (then no temporary directory is configured).
-std::string TempDirFromValue(const std::string& value);
+// one; empty for an empty value (then no temporary directory is configured). The last character
+// of `codePage` is looked at, not the last byte, which may be the second of a double-byte one.
+std::string TempDirFromValue(const std::string& value,
+                             const zov::ncpath::CodePage& codePage = zov::ncpath::CodePage::Current());
 
 // The places, below the installation root, where a LOGDRIVE.INI of the host keeps the connection
 // list, in the order they are looked at; the root itself is the last place.

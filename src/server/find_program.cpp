@@ -69,16 +69,19 @@ HRESULT CZOVServer::FindProgram(BSTR sWorkingDirectory, BSTR sSearchName, SHORT 
   // (marshalled calls always bring null; a caller's leftover would be freed twice or garbage).
   *sProgram = nullptr;
   unique_bstr found;
-  try {
-    unique_bstr workingDirectory;
-    if (sWorkingDirectory) {
-      workingDirectory = MakeDomainPath(zov::services::AnsiFromBstr(sWorkingDirectory).c_str(),
-                                        nullptr);
+  // Without the domain file nothing can be opened: nothing is searched, the NC is not asked.
+  if (m_pDomainFile) {
+    try {
+      unique_bstr workingDirectory;
+      if (sWorkingDirectory) {
+        workingDirectory = MakeDomainPath(
+            zov::services::AnsiFromBstr(sWorkingDirectory).c_str(), nullptr);
+      }
+      found = SearchProgram(workingDirectory.get(), sSearchName, nAccessLevel);
+    } catch (...) {
+      // Every failure on the way finds nothing.
+      found.reset();
     }
-    found = SearchProgram(workingDirectory.get(), sSearchName, nAccessLevel);
-  } catch (...) {
-    // Every failure on the way finds nothing.
-    found.reset();
   }
   // Nothing found: the empty string, or null (the empty string to an automation client) when
   // even that cannot be allocated.

@@ -58,8 +58,8 @@ LONG Guarded(Work&& work) noexcept {
 }  // namespace
 
 CZOVServer::CZOVServer() noexcept {
-  // The host library is looked for first relative to the host program's current directory; its
-  // profile functions read the host's configuration (configuration.cpp).
+  // The host library, by a relative path the system's library search resolves (from the host
+  // program's folder); its profile functions read the host's configuration (configuration.cpp).
   unique_hmodule hostLibrary(LoadLibraryA(kHostLibraryRelative));
   // A thread that already lives in a single-threaded apartment refuses (RPC_E_CHANGED_MODE);
   // then nothing is balanced at destruction.
@@ -76,7 +76,7 @@ CZOVServer::CZOVServer() noexcept {
   try {
     LoadConfiguration(std::move(hostLibrary));
   } catch (...) {
-    // Out of memory while reading: what was not read keeps its default, as a missing key would.
+    // Out of memory while reading: the members not read yet keep their defaults.
   }
 }
 

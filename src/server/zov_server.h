@@ -84,7 +84,9 @@ class CZOVServer : public ISupportErrorInfo,
   bool IsNcReachable(const char* ncName);
   // The program search from a working directory (a domain path, possibly empty or null): the
   // domain path of the first candidate that opens, or null. Each candidate is opened with the
-  // object's DomainFile, which afterwards is bound to the file found (nothing when none was).
+  // object's DomainFile: after a search that tried candidates it is bound to the file found, or
+  // to nothing; a search that tried none (no name, a name that cannot be converted) leaves it as
+  // it was. Throws std::bad_alloc.
   unique_bstr SearchProgram(BSTR workingDirectory, BSTR searchName, SHORT accessLevel);
 
  protected:

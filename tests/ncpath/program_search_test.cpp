@@ -122,6 +122,19 @@ TEST(ProgramSearchTest, CandidateOrder) {
   }
 }
 
+// On a double-byte code page a name whose character ends in the byte of a backslash is no path:
+// the whole chain is searched for it.
+TEST(ProgramSearchTest, SecondByteIsNoSeparator) {
+  const auto japanese = zov::ncpath::CodePage::WithLeadBytes("\x81\x95");
+  const std::string name = "\x95\\";
+  RecordingHost host({});
+  EXPECT_FALSE(zov::ncpath::SearchProgram("", name, -1, kRoots, 3, host, japanese));
+  EXPECT_EQ(host.tried.size(), Standard(name, {"SPF"}).size());
+  RecordingHost bytewise({});
+  EXPECT_FALSE(zov::ncpath::SearchProgram("", name, -1, kRoots, 3, bytewise));
+  EXPECT_EQ(bytewise.tried.size(), 1u) << "on a single-byte code page it is a path";
+}
+
 // A root whose domain path cannot be formed is passed over; the others are still searched.
 TEST(ProgramSearchTest, UnformableDirectoryIsSkipped) {
   const std::string tooLong = "D:\\" + std::string(1100, 'A');

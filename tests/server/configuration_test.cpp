@@ -100,6 +100,14 @@ TEST(ConfigurationTest, WhatTheServerReads) {
        {{{"USER\\HUX.INI", machineDatum},
          {"OEM\\LOGDRIVE.INI", "[CONNECTIONS]\r\nConnectionNum=2\r\n"}}},
        true, "c:\\tmp\\", {}},
+      {"ConnectionNum 0: no connection key is read, and LOGDRIVE.INI exists",
+       {{{"USER\\HUX.INI", machineDatum},
+         {"USER\\LOGDRIVE.INI", "[CONNECTIONS]\r\nConnectionNum=0\r\nConnection1=D:\\X\r\n"}}},
+       true, "c:\\tmp\\", {}},
+      {"ConnectionNum negative: the same",
+       {{{"USER\\HUX.INI", machineDatum},
+         {"KOR_VEL\\LOGDRIVE.INI", "[CONNECTIONS]\r\nConnectionNum=-3\r\nConnection1=D:\\X\r\n"}}},
+       true, "c:\\tmp\\", {}},
       {"only a value that is no root: found, so no fallback",
        {{{"USER\\HUX.INI", machineDatum},
          {"HUX2\\LOGDRIVE.INI", "[CONNECTIONS]\r\nConnection1=PROGS\r\n"}}},
@@ -142,6 +150,27 @@ TEST(ConfigurationTest, WhatTheServerReads) {
     EXPECT_EQ(view.ignoreMissingProgramAndChan, c.ignoreMissing);
     EXPECT_EQ(view.hasJobLibrary, c.jobLibrary);
     EXPECT_EQ(view.hasInterpretJob, c.interpretJob);
+  }
+}
+
+// A LOGDRIVE.INI without connections in any of the six places of the installation tree keeps the
+// machine data from being read; none at all lets them in.
+TEST(ConfigurationTest, LogDriveIniInEachPlace) {
+  const std::string machineDatum =
+      "[BTSS-Settings]\r\n$MM_SW_OPTIONS=1\r\n"
+      "$MM_CMM_DIRECTORY_SOFTKEY_PATH2=E:\\MD\r\n$MM_USER_CLASS_DIRECTORY2_P=3\r\n";
+  const char* places[] = {"USER\\", "OEM\\", "ADD_ON\\", "KOR_VEL\\", "HUX2\\", "", nullptr};
+  for (const char* place : places) {
+    SCOPED_TRACE(place ? place : "nowhere");
+    Installation installation{{{"OEM\\HUX.INI", machineDatum}}};
+    if (place) {
+      installation.files.push_back(
+          {std::string(place) + "LOGDRIVE.INI", "[CONNECTIONS]\r\nConnectionNum=4\r\n"});
+    }
+    const std::string root = Install(installation);
+    ASSERT_FALSE(root.empty());
+    const Directories expected = place ? Directories{} : Directories{{"E:\\MD", 3}};
+    EXPECT_EQ(ReadIn(root + "\\bin").directories, expected);
   }
 }
 
@@ -242,6 +271,12 @@ TEST(ConfigurationTest, PlainRules) {
   for (const StoreCase& c : stores) {
     EXPECT_EQ(zov::server::IsProgramStoreRoot(c.value), c.root) << c.value;
   }
+  // On a double-byte code page a character may end in the byte of a backslash: it is no separator.
+  const auto japanese = zov::ncpath::CodePage::WithLeadBytes("\x81\x95");
+  EXPECT_EQ(zov::server::InstallationRoot("C:\\HUX\\kor_vel\\q\x95\\.dll", japanese), "C:\\HUX");
+  EXPECT_EQ(zov::server::InstallationRoot("C:\\A\x95\\q.dll", japanese), "");
+  EXPECT_EQ(zov::server::TempDirFromValue("C:\\\x95\\", japanese), "C:\\\x95\\\\");
+  EXPECT_EQ(zov::server::TempDirFromValue("C:\\\x95\\\\", japanese), "C:\\\x95\\\\");
   EXPECT_EQ(zov::server::TempDirFromValue(""), "");
   EXPECT_EQ(zov::server::TempDirFromValue("\\"), "\\");
   EXPECT_EQ(zov::server::TempDirFromValue("X"), "X\\");

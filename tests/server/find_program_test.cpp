@@ -186,3 +186,32 @@ TEST_F(FindProgramTest, CandidatesInOrderAndAccessLevels) {
 }
 
 }  // namespace
+
+namespace {
+
+// Nothing to search for: no name, an empty name, no place for the result.
+TEST_F(FindProgramTest, NothingToSearchFor) {
+  zov::test::CurrentDirectoryScope scope(root_ + "\\bin");
+  ASSERT_TRUE(scope.ok());
+  zov::test::LocalServer server;
+  struct Case {
+    const char* what;
+    BSTR name;
+  };
+  const zov::unique_bstr empty = Bstr("");
+  const Case cases[] = {{"a null name", nullptr}, {"an empty name", empty.get()}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TakeBindLog();
+    zov::unique_bstr found;
+    ASSERT_EQ(server.FindProgram(Bstr("\\WKS.DIR\\PART1.ZOV").get(), c.name, 0, found.put()),
+              S_OK);
+    ASSERT_NE(found.get(), nullptr);
+    EXPECT_EQ(found.length(), 0u);
+    EXPECT_TRUE(TakeBindLog().empty());
+  }
+  EXPECT_EQ(server.FindProgram(nullptr, Bstr("ROUGH1").get(), 0, nullptr), E_POINTER);
+  EXPECT_TRUE(TakeBindLog().empty());
+}
+
+}  // namespace

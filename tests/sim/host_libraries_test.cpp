@@ -9,6 +9,7 @@
 #include "layered_profile.h"
 #include "module_install.h"
 #include "scratch.h"
+#include "zov/unique_hmodule.h"
 #include "zov/win32.h"
 
 using namespace std::string_literals;
@@ -44,15 +45,12 @@ class HostTree : public ::testing::Test {
       ASSERT_TRUE(CreateDirectoryA((root_ + "\\" + layer).c_str(), nullptr)) << layer;
     const std::string library = root_ + "\\kor_vel\\qm32.dll";
     ASSERT_TRUE(CopyModuleTo(ZOV_QM32_BUILD_PATH, "qm32.dll", library));
-    qm32_ = LoadLibraryA(library.c_str());
-    ASSERT_NE(qm32_, nullptr) << "LoadLibraryA " << library << ": " << GetLastError();
-    getString_ = ModuleProc<ProfileStringFn>(qm32_, "PvGetPrivateProfileString");
-    getInt_ = ModuleProc<ProfileIntFn>(qm32_, "PvGetPrivateProfileInt");
+    qm32_.reset(LoadLibraryA(library.c_str()));
+    ASSERT_TRUE(qm32_) << "LoadLibraryA " << library << ": " << GetLastError();
+    getString_ = ModuleProc<ProfileStringFn>(qm32_.get(), "PvGetPrivateProfileString");
+    getInt_ = ModuleProc<ProfileIntFn>(qm32_.get(), "PvGetPrivateProfileInt");
   }
-  static void TearDownTestSuite() {
-    if (qm32_) FreeLibrary(qm32_);
-    qm32_ = nullptr;
-  }
+  static void TearDownTestSuite() { qm32_.reset(); }
   void SetUp() override {
     ASSERT_NE(getString_, nullptr);
     ASSERT_NE(getInt_, nullptr);
@@ -73,13 +71,13 @@ class HostTree : public ::testing::Test {
   }
 
   static std::string root_;
-  static HMODULE qm32_;
+  static unique_hmodule qm32_;
   static ProfileStringFn getString_;
   static ProfileIntFn getInt_;
 };
 
 std::string HostTree::root_;
-HMODULE HostTree::qm32_ = nullptr;
+unique_hmodule HostTree::qm32_;
 ProfileStringFn HostTree::getString_ = nullptr;
 ProfileIntFn HostTree::getInt_ = nullptr;
 
@@ -286,10 +284,10 @@ TEST(Qm32WithoutRoot, PassesBareNamesToTheSystem) {
   const std::string inWindows = "C:\\windows\\" + iniName;
   ASSERT_TRUE(CopyModuleTo(ZOV_QM32_BUILD_PATH, "qm32.dll", library));
   ASSERT_TRUE(WriteFileBytes(inWindows, "[S]\r\nK=windows\r\n"));
-  HMODULE module = LoadLibraryA(library.c_str());
-  ASSERT_NE(module, nullptr);
-  auto getString = ModuleProc<ProfileStringFn>(module, "PvGetPrivateProfileString");
-  auto getInt = ModuleProc<ProfileIntFn>(module, "PvGetPrivateProfileInt");
+  unique_hmodule module(LoadLibraryA(library.c_str()));
+  ASSERT_TRUE(module);
+  auto getString = ModuleProc<ProfileStringFn>(module.get(), "PvGetPrivateProfileString");
+  auto getInt = ModuleProc<ProfileIntFn>(module.get(), "PvGetPrivateProfileInt");
   char buffer[32] = "";
   if (getString) {
     EXPECT_EQ(getString("S", "K", "d", buffer, sizeof buffer, iniName.c_str()), 7u);
@@ -300,7 +298,7 @@ TEST(Qm32WithoutRoot, PassesBareNamesToTheSystem) {
   }
   EXPECT_NE(getString, nullptr);
   EXPECT_NE(getInt, nullptr);
-  FreeLibrary(module);
+  module.reset();
   DeleteFileA(library.c_str());
   DeleteFileA(inWindows.c_str());
 }
@@ -367,10 +365,11 @@ TEST(LayeredProfile, MergeNamesKeepsTheFirstSpellingOfEachName) {
 // Wrk32dll.dll: loaded from where the host installs it.
 class JobLibrary : public ::testing::Test {
  protected:
-  static HMODULE Install(const char* nativeBuildPath, const char* besideTests, const char* hint) {
+  static unique_hmodule Install(const char* nativeBuildPath, const char* besideTests,
+                                const char* hint) {
     const std::string path = NewScratchFolder(hint) + "Wrk32dll.dll";
-    if (!CopyModuleTo(nativeBuildPath, besideTests, path)) return nullptr;
-    return LoadLibraryA(path.c_str());
+    if (!CopyModuleTo(nativeBuildPath, besideTests, path)) return unique_hmodule();
+    return unique_hmodule(LoadLibraryA(path.c_str()));
   }
 };
 
@@ -381,9 +380,9 @@ struct JobCall {
 };
 
 TEST_F(JobLibrary, InterpretJobDoesNotInterpretYet) {
-  HMODULE module = Install(ZOV_WRK32_BUILD_PATH, "Wrk32dll.dll", "wrk32");
-  ASSERT_NE(module, nullptr);
-  auto interpretJob = ModuleProc<InterpretJobFn>(module, "InterpretJob");
+  unique_hmodule module = Install(ZOV_WRK32_BUILD_PATH, "Wrk32dll.dll", "wrk32");
+  ASSERT_TRUE(module);
+  auto interpretJob = ModuleProc<InterpretJobFn>(module.get(), "InterpretJob");
   ASSERT_NE(interpretJob, nullptr);
   const JobCall calls[] = {
       {0, "TESK://domain/hd/WKS.DIR/A.ZOV/A.JOB", "\\WKS.DIR\\A.ZOV"},
@@ -396,16 +395,15 @@ TEST_F(JobLibrary, InterpretJobDoesNotInterpretYet) {
         << c.jobPath << " phase " << c.phase;
     EXPECT_EQ(state, 1234) << "the state is left alone";
   }
-  FreeLibrary(module);
 }
 
 TEST_F(JobLibrary, TheVariantWithoutTheExportLoadsButLacksIt) {
-  HMODULE module = Install(ZOV_WRK32_NOEXPORT_BUILD_PATH, "noexport\\Wrk32dll.dll", "noexport");
-  ASSERT_NE(module, nullptr);
+  unique_hmodule module =
+      Install(ZOV_WRK32_NOEXPORT_BUILD_PATH, "noexport\\Wrk32dll.dll", "noexport");
+  ASSERT_TRUE(module);
   SetLastError(0);
-  EXPECT_EQ(GetProcAddress(module, "InterpretJob"), nullptr);
+  EXPECT_EQ(GetProcAddress(module.get(), "InterpretJob"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-  FreeLibrary(module);
 }
 
 }  // namespace
