@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "ncpath/path_forms.h"
+#include "zov/win32.h"
 
 namespace {
 
@@ -68,6 +69,20 @@ void JoinPathMix(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(JoinPathMix);
+
+// The reference in the same run: the least a conversion does with a name -- copy it into a new
+// string and upper-case it with the code page's mapping.
+void UpperCaseCopyMix(benchmark::State& state) {
+  size_t i = 0;
+  for (auto _ : state) {
+    std::string copy(kNames[i]);
+    CharUpperBuffA(copy.data(), static_cast<DWORD>(copy.size()));
+    benchmark::DoNotOptimize(copy);
+    i = (i + 1) % kNames.size();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(UpperCaseCopyMix);
 
 }  // namespace
 
