@@ -3,6 +3,7 @@
 // server tried its candidates.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -92,8 +93,17 @@ std::vector<std::string> In(const std::string& directory, const std::string& nam
   return out;
 }
 
-void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
-  to.insert(to.end(), more.begin(), more.end());
+// The lists one after the other.
+std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
+  std::vector<std::string> out;
+  for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+// The candidates of the four standard directories for a name without extension.
+std::vector<std::string> Standard(const std::string& name) {
+  return Concat({In(kHdNc + "SPF.DIR", name, {"SPF"}), In(kHdNc + "CUS.DIR", name, {"SPF"}),
+                 In(kHdNc + "CMA.DIR", name, {"SPF"}), In(kHdNc + "CST.DIR", name, {"SPF"})});
 }
 
 // The domain path of a root on the scratch drive, as the server forms it: the drive letter as
@@ -106,10 +116,8 @@ std::string RootPath(const std::string& windowsPath) {
 
 TEST_F(FindProgramTest, CandidatesInOrderAndAccessLevels) {
   const std::string work = kHdNc + "WKS.DIR/PART1.ZOV";
-  std::vector<std::string> standard;
-  for (const char* d : {"SPF.DIR", "CUS.DIR", "CMA.DIR", "CST.DIR"})
-    Append(standard, In(kHdNc + d, "mysub", {"SPF"}));
   const std::string r5 = RootPath(roots_[0]), r1 = RootPath(roots_[1]), r3 = RootPath(roots_[2]);
+  const std::vector<const char*> both = {"SPF", "MPF"};
 
   struct Case {
     const char* what;
@@ -119,29 +127,17 @@ TEST_F(FindProgramTest, CandidatesInOrderAndAccessLevels) {
     std::vector<std::string> tried;
     std::string found;
   };
-  std::vector<std::string> all = In(work, "mysub", {"SPF", "MPF"});
-  Append(all, standard);
-  Append(all, In(r5, "mysub", {"SPF", "MPF"}));
-  Append(all, In(r1, "mysub", {"SPF", "MPF"}));
-  Append(all, In(r3, "mysub", {"SPF", "MPF"}));
-  std::vector<std::string> negative = In(work, "mysub", {"SPF", "MPF"});
-  Append(negative, standard);
-  std::vector<std::string> between = negative;
-  Append(between, In(r5, "mysub", {"SPF", "MPF"}));
-  Append(between, In(r3, "mysub", {"SPF", "MPF"}));
-  std::vector<std::string> deep;
-  for (const char* d : {"SPF.DIR", "CUS.DIR", "CMA.DIR", "CST.DIR"})
-    Append(deep, In(kHdNc + d, "DEEP", {"SPF"}));
-  Append(deep, In(r5, "DEEP", {"SPF", "MPF"}));
-  Append(deep, In(r1, "DEEP", {"SPF", "MPF"}));
-  Append(deep, In(r3, "DEEP", {"SPF"}));
-
   const Case cases[] = {
-      {"nowhere, level 0: the whole chain", "\\WKS.DIR\\PART1.ZOV", "mysub", 0, all, ""},
+      {"nowhere, level 0: the whole chain", "\\WKS.DIR\\PART1.ZOV", "mysub", 0,
+       Concat({In(work, "mysub", both), Standard("mysub"), In(r5, "mysub", both),
+               In(r1, "mysub", both), In(r3, "mysub", both)}),
+       ""},
       {"nowhere, level -1: the standard directories only", "\\WKS.DIR\\PART1.ZOV", "mysub", -1,
-       negative, ""},
+       Concat({In(work, "mysub", both), Standard("mysub")}), ""},
       {"nowhere, level 2: the roots of levels 5 and 3", "\\WKS.DIR\\PART1.ZOV", "mysub", 2,
-       between, ""},
+       Concat({In(work, "mysub", both), Standard("mysub"), In(r5, "mysub", both),
+               In(r3, "mysub", both)}),
+       ""},
       {"in the working directory", "wks.dir\\part1.zov", "ROUGH1", 0,
        In(work, "ROUGH1", {"SPF"}), work + "/ROUGH1.SPF"},
       {"in a standard directory", "\\WKS.DIR\\PART1.ZOV", "CYCLE81.SPF", 0,
@@ -149,26 +145,14 @@ TEST_F(FindProgramTest, CandidatesInOrderAndAccessLevels) {
         kHdNc + "CMA.DIR/CYCLE81.SPF", kHdNc + "CST.DIR/CYCLE81.SPF"},
        kHdNc + "CST.DIR/CYCLE81.SPF"},
       {"on a root only at a sufficient level (3)", nullptr, "DEEP", 3,
-       [&] {
-         std::vector<std::string> v;
-         for (const char* d : {"SPF.DIR", "CUS.DIR", "CMA.DIR", "CST.DIR"})
-           Append(v, In(kHdNc + d, "DEEP", {"SPF"}));
-         Append(v, In(r5, "DEEP", {"SPF", "MPF"}));
-         Append(v, In(r3, "DEEP", {"SPF"}));
-         return v;
-       }(),
+       Concat({Standard("DEEP"), In(r5, "DEEP", both), In(r3, "DEEP", {"SPF"})}),
        r3 + "/DEEP.SPF"},
-      {"on a root, level 0 reaches it after the level-1 root", nullptr, "DEEP", 0, deep,
+      {"on a root, level 0 reaches it after the level-1 root", nullptr, "DEEP", 0,
+       Concat({Standard("DEEP"), In(r5, "DEEP", both), In(r1, "DEEP", both),
+               In(r3, "DEEP", {"SPF"})}),
        r3 + "/DEEP.SPF"},
       {"not at a level above the root's", nullptr, "DEEP", 4,
-       [&] {
-         std::vector<std::string> v;
-         for (const char* d : {"SPF.DIR", "CUS.DIR", "CMA.DIR", "CST.DIR"})
-           Append(v, In(kHdNc + d, "DEEP", {"SPF"}));
-         Append(v, In(r5, "DEEP", {"SPF", "MPF"}));
-         return v;
-       }(),
-       ""},
+       Concat({Standard("DEEP"), In(r5, "DEEP", both)}), ""},
   };
   zov::test::CurrentDirectoryScope scope(root_ + "\\bin");
   ASSERT_TRUE(scope.ok());
